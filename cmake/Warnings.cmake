@@ -1,0 +1,12 @@
+# Compiler warnings and sanitizers shared by every target of the project.
+add_library(tembrel_options INTERFACE)
+target_compile_options(tembrel_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local
+                                                 -Wnon-virtual-dtor -Wcast-qual)
+if(TEMBREL_WERROR)
+    target_compile_options(tembrel_options INTERFACE -Werror)
+endif()
+if(TEMBREL_SANITIZE)
+    target_compile_options(tembrel_options INTERFACE -fsanitize=address,undefined
+                                                     -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(tembrel_options INTERFACE -fsanitize=address,undefined)
+endif()

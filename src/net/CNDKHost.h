@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "net/CNDKArchive.h"
+#include "net/CNDKMessage.h"
+#include "net/DropReason.h"
+
+namespace tembrel::net {
+
+// The server side of the messaging layer: listens on a TCP port, admits
+// connections as numbered users, reads their messages and hands them on,
+// sends to one, all, or all but one, pings, and disconnects users. Runs on the
+// Qt main thread's event loop; no call ever blocks on the network.
+//
+// Derived classes override the callbacks. Callbacks may call back into the
+// host (send, drop) while they run.
+class CNDKHost {
+public:
+    struct Limits {
+        CNDKArchive::Limits codec{};
+        // A user whose unsent bytes exceed this is dropped (SendFailed); a
+        // single message larger than the limit is still always accepted when
+        // nothing else is queued.
+        std::size_t maxSendBacklog = std::size_t{16} << 20;
+        // A user that leaves a message half-sent this long is dropped
+        // (ReceiveFailed).
+        std::chrono::milliseconds partialMessageTimeout{60'000};
+    };
+
+    CNDKHost();
+    explicit CNDKHost(Limits limits);
+    virtual ~CNDKHost();
+
+    CNDKHost(const CNDKHost&) = delete;
+    CNDKHost& operator=(const CNDKHost&) = delete;
+
+    // Listens on all local addresses (IPv4 and IPv6). Port 0 picks a free
+    // port, see listeningPort(). Call only while not hosting.
+    [[nodiscard]] bool startHost(int port);
+    // Sends the stop notice (-1) to every user, drops them all (-5, no
+    // callbacks unless a send fails) and stops listening.
+    void stopHost();
+    [[nodiscard]] bool isHosting() const noexcept;
+    // The port actually bound while hosting, else -1.
+    [[nodiscard]] int listeningPort() const noexcept;
+    [[nodiscard]] int userCount() const noexcept;
+
+    bool sendToUser(std::int32_t userId, const CNDKMessage& message);
+    bool sendToAllUsers(const CNDKMessage& message);
+    bool sendToAllUsersExcept(std::int32_t userId, const CNDKMessage& message);
+    bool dropUser(std::int32_t userId);
+    void dropAllUsers();
+    bool pingUser(std::int32_t userId);
+    void pingAllUsers();
+
+    // The millisecond tick count used by pings (32-bit, wrapping).
+    [[nodiscard]] static std::uint32_t tickCount() noexcept;
+
+protected:
+    // Called for each accepted connection before it gets an id; false refuses
+    // it (closed without any message, no id used up).
+    [[nodiscard]] virtual bool acceptsNewUser() = 0;
+    virtual void onUserJoined(std::int32_t userId) = 0;
+    // Every received message except echo (-2), ping (-3) and leave (-4). The
+    // handler may modify and send the message.
+    virtual void onUserMessage(std::int32_t userId, CNDKMessage& message) = 0;
+    virtual void onUserDropped(std::int32_t userId, DropReason reason) = 0;
+    virtual void onPingMeasured(std::int32_t userId, std::uint32_t milliseconds);
+
+private:
+    class Impl;
+    friend class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tembrel::net

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "playback/CSoundEngine.h"
+#include "playback/CTagReader.h"
+
+namespace tembrel::playback {
+
+struct PlaylistEntry {
+    std::string path;
+    std::string title;
+    std::string album;
+    std::string artist;
+    std::string length;
+    int played = 0;
+};
+
+// The one shared play queue: at most 50 entries, only ever appended.
+class CPlaylist {
+public:
+    static constexpr int kPlaylistCapacity = 50;
+    using Clock = std::function<std::time_t()>;
+
+    CPlaylist(CSoundEngine& engine, const CTagReader& tagReader, Clock clock = {});
+
+    [[nodiscard]] int count() const noexcept { return count_; }
+    [[nodiscard]] int current() const noexcept { return current_; }
+    [[nodiscard]] int shuffle() const noexcept { return shuffle_; }
+    [[nodiscard]] int repeat() const noexcept { return repeat_; }
+    // Precondition: 0 <= index < kPlaylistCapacity.
+    [[nodiscard]] const PlaylistEntry& entry(int index) const { return entries_.at(index); }
+
+    [[nodiscard]] int pickShuffleIndex();
+    void playEntry(int index);
+    void playNext();
+    void playPrevious();
+    // The caller checks count() < kPlaylistCapacity first; returns false
+    // (and rolls back) when the tag reader cannot open the file. On failure
+    // `failedTitle` receives the title taken from the name path.
+    [[nodiscard]] bool appendEntry(const std::string& openPath, const std::string& namePath,
+                                   std::string* failedTitle = nullptr);
+    void setShuffle(int on);
+    void setRepeat(int on);
+    void clearPlayed() noexcept;
+    // The end-of-track advance; registered with the engine.
+    void onStreamEnd();
+
+private:
+    CSoundEngine& engine_;
+    const CTagReader& tagReader_;
+    Clock clock_;
+    std::array<PlaylistEntry, kPlaylistCapacity> entries_{};
+    std::array<int, kPlaylistCapacity> candidates_{};
+    int count_ = 0;
+    int current_ = 0;
+    int shuffle_ = 0;
+    int repeat_ = 0;
+    std::uint32_t randomState_ = 1;
+};
+
+} // namespace tembrel::playback

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "playback/SoundLibrary.h"
+
+namespace tembrel::playback {
+
+// Fills a playlist entry's names and length from the folder names of a path
+// and the tags of a file.
+class CTagReader {
+public:
+    static constexpr std::size_t kMaxFieldBytes = 1024;
+
+    explicit CTagReader(SoundLibrary& library) noexcept : library_(library) {}
+
+    // 0 on success, -1 when the file cannot be opened. Outputs are written
+    // only when a value for them is found. Both '/' and '\' separate folders
+    // in namePath.
+    [[nodiscard]] int readTrackInfo(const std::string& openPath, const std::string& namePath,
+                                    std::string& title, std::string& album, std::string& artist,
+                                    std::string& length) const;
+
+    // "3:05", "0:59", "60:00".
+    [[nodiscard]] static std::string formatMinutesSeconds(int milliseconds);
+
+private:
+    SoundLibrary& library_;
+};
+
+} // namespace tembrel::playback
