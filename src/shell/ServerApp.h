@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+
+#include "playback/SoundLibrary.h"
+#include "remote/CServerDlg.h"
+#include "remote/ServerView.h"
+#include "shell/ServerOptions.h"
+#include "shell/SettingsStore.h"
+
+namespace tembrel::shell {
+
+// Everything a running server owns, shared by the window and the headless
+// console: the sound library, the settings store and the controller, and the
+// start-up and exit steps around them.
+class ServerApp {
+public:
+    ServerApp(const ServerOptions& options, remote::ServerView& view);
+    ~ServerApp();
+
+    // Loads the settings, applies the command-line overrides, clears the
+    // played marks, updates the buttons and starts the server.
+    void initialise();
+    // Saves the exit settings (volume and spectrum rate).
+    void exit();
+    // The save button.
+    void saveSettings();
+
+    [[nodiscard]] remote::CServerDlg& controller() noexcept { return *controller_; }
+
+private:
+    ServerOptions options_;
+    std::unique_ptr<playback::SoundLibrary> soundLibrary_;
+    SettingsStore settings_;
+    std::unique_ptr<remote::CServerDlg> controller_;
+};
+
+} // namespace tembrel::shell

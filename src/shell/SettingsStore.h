@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QSettings;
+
+namespace tembrel::shell {
+
+// What the store gives back at start-up, after the marker rules.
+struct LoadedSettings {
+    std::string portText = "6000";
+    std::array<std::string, 5> locations{};
+    int volume = 128;
+    int dspCode = 1;
+};
+
+// Persists the port, the five Locations, the volume and the spectrum rate
+// between runs (QSettings: organisation "Orvanik", application "Quenmark",
+// group "Settings"; or an INI file at a given path).
+class SettingsStore {
+public:
+    using LogSink = std::function<void(std::string_view line)>;
+
+    // No path: the default per-user store.
+    explicit SettingsStore(std::optional<std::filesystem::path> iniFile = std::nullopt,
+                           LogSink log = {});
+    ~SettingsStore();
+
+    [[nodiscard]] LoadedSettings load() const;
+    // The connection and library group (the save button).
+    void saveConnection(std::string_view portText,
+                        const std::array<std::string, 5>& locations);
+    // The playback group (every exit).
+    void savePlayback(int volume, int dspCode);
+
+private:
+    [[nodiscard]] std::unique_ptr<QSettings> open() const;
+
+    std::optional<std::filesystem::path> iniFile_;
+    LogSink log_;
+};
+
+} // namespace tembrel::shell
