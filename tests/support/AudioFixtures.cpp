@@ -1,0 +1,178 @@
+// Runs ffmpeg and lame to make the test audio described by a ToneSpec.
+#include "support/AudioFixtures.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+namespace tembrel::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kToolTimeoutMs = 60000;
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+QString q(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(kToolTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool hasNonAscii(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The ffmpeg input options producing the tone (or silence) of `spec`.
+QStringList sourceArguments(const ToneSpec& spec) {
+    const QString duration = QString::number(spec.seconds, 'f', 3);
+    const QString rate = QString::number(spec.sampleRate);
+    QString source;
+    if (spec.silent) {
+        source = QStringLiteral("anullsrc=r=%1:cl=mono:d=%2").arg(rate, duration);
+    } else {
+        source = QStringLiteral("aevalsrc=sin(2*PI*%1*t):s=%2:d=%3")
+                     .arg(QString::number(spec.frequencyHz), rate, duration);
+    }
+    return {QStringLiteral("-loglevel"),
+            QStringLiteral("error"),
+            QStringLiteral("-y"),
+            QStringLiteral("-f"),
+            QStringLiteral("lavfi"),
+            QStringLiteral("-i"),
+            source,
+            QStringLiteral("-ac"),
+            QString::number(spec.channels)};
+}
+
+void addMetadata(QStringList& arguments, const char* key, const std::string& value) {
+    if (!value.empty()) {
+        arguments << QStringLiteral("-metadata") << QStringLiteral("%1=%2").arg(key, q(value));
+    }
+}
+
+bool makeId3v1OnlyMp3(const fs::path& file, const ToneSpec& spec) {
+    const fs::path wav = fs::path(file).concat(".source.wav");
+    QStringList encode = sourceArguments(spec);
+    encode << q(wav);
+    bool ok = run(QStringLiteral("ffmpeg"), encode);
+    if (ok) {
+        QStringList lame{QStringLiteral("--quiet"), QStringLiteral("-b"),
+                         QString::number(spec.bitrateKbps), QStringLiteral("--id3v1-only")};
+        const auto addTag = [&lame](const char* option, const std::string& value) {
+            if (!value.empty()) {
+                lame << QString::fromLatin1(option) << q(value);
+            }
+        };
+        addTag("--tt", spec.title);
+        addTag("--ta", spec.artist);
+        addTag("--tl", spec.album);
+        lame << q(wav) << q(file);
+        ok = run(QStringLiteral("lame"), lame);
+    }
+    std::error_code ignored;
+    fs::remove(wav, ignored);
+    return ok;
+}
+
+} // namespace
+
+TempDir::TempDir() {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = base / ("tembrel-test-" + std::to_string(random()));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            path_ = std::move(candidate);
+            return;
+        }
+    }
+    std::abort(); // no temp folder can be made: nothing in the tests could work
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::string mp3Title(const ToneSpec& spec) {
+    if (spec.tags == TagStyle::Id3v2Utf16Title && !hasNonAscii(spec.title)) {
+        return spec.title + " \xc3\xa9";
+    }
+    return spec.title;
+}
+
+bool makeMp3(const fs::path& file, const ToneSpec& spec) {
+    if (spec.tags == TagStyle::Id3v1Only) {
+        return makeId3v1OnlyMp3(file, spec);
+    }
+    QStringList arguments = sourceArguments(spec);
+    arguments << QStringLiteral("-c:a") << QStringLiteral("libmp3lame") << QStringLiteral("-b:a")
+              << QStringLiteral("%1k").arg(spec.bitrateKbps) << QStringLiteral("-map_metadata")
+              << QStringLiteral("-1");
+    switch (spec.tags) {
+    case TagStyle::None:
+        arguments << QStringLiteral("-id3v2_version") << QStringLiteral("0");
+        break;
+    case TagStyle::Id3v2AndV1:
+        arguments << QStringLiteral("-id3v2_version") << QStringLiteral("3")
+                  << QStringLiteral("-write_id3v1") << QStringLiteral("1");
+        break;
+    case TagStyle::Id3v2Utf16Title:
+    case TagStyle::Id3v1Only:
+        arguments << QStringLiteral("-id3v2_version") << QStringLiteral("3");
+        break;
+    }
+    if (spec.tags != TagStyle::None) {
+        addMetadata(arguments, "title", mp3Title(spec));
+        addMetadata(arguments, "artist", spec.artist);
+        addMetadata(arguments, "album", spec.album);
+    }
+    arguments << QStringLiteral("-f") << QStringLiteral("mp3") << q(file);
+    return run(QStringLiteral("ffmpeg"), arguments);
+}
+
+bool makeWma(const fs::path& file, const ToneSpec& spec) {
+    QStringList arguments = sourceArguments(spec);
+    arguments << QStringLiteral("-c:a") << QStringLiteral("wmav2") << QStringLiteral("-b:a")
+              << QStringLiteral("%1k").arg(spec.bitrateKbps) << QStringLiteral("-map_metadata")
+              << QStringLiteral("-1");
+    addMetadata(arguments, "title", spec.title);
+    addMetadata(arguments, "artist", spec.artist);
+    addMetadata(arguments, "album", spec.album);
+    arguments << QStringLiteral("-f") << QStringLiteral("asf") << q(file);
+    return run(QStringLiteral("ffmpeg"), arguments);
+}
+
+bool writeFile(const fs::path& file, std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+} // namespace tembrel::test
