@@ -8,6 +8,7 @@
 
 #include "playback/CSoundEngine.h"
 #include "playback/CTagReader.h"
+#include "playback/ShuffleRandom.h"
 
 namespace tembrel::playback {
 
@@ -26,7 +27,14 @@ public:
     static constexpr int kPlaylistCapacity = 50;
     using Clock = std::function<std::time_t()>;
 
+    // Registers onStreamEnd as the engine's end-of-stream handler. `clock`
+    // gives the calendar time in seconds that seeds each shuffle pick
+    // (default: std::time).
     CPlaylist(CSoundEngine& engine, const CTagReader& tagReader, Clock clock = {});
+    // Unregisters the end-of-stream handler.
+    ~CPlaylist();
+    CPlaylist(const CPlaylist&) = delete;
+    CPlaylist& operator=(const CPlaylist&) = delete;
 
     [[nodiscard]] int count() const noexcept { return count_; }
     [[nodiscard]] int current() const noexcept { return current_; }
@@ -60,7 +68,7 @@ private:
     int current_ = 0;
     int shuffle_ = 0;
     int repeat_ = 0;
-    std::uint32_t randomState_ = 1;
+    ShuffleRandom random_;
 };
 
 } // namespace tembrel::playback

@@ -18,17 +18,24 @@ public:
     static constexpr float kRequiredVersion = 3.74f;
 
     // Shown to the local user; never blocks. caption is "Loading a song" or
-    // "Playing a song".
+    // "Playing a song". Default: one line "caption: text" on the console sink.
     using NoticeSink = std::function<void(std::string_view caption, std::string_view text)>;
     // Lines that the original writes to standard output (default: stdout).
     using ConsoleSink = std::function<void(std::string_view text)>;
 
     explicit CSoundEngine(SoundLibrary& library);
+    // Releases the open stream, so the library never calls back into a
+    // destroyed engine; the library itself stays as it is.
+    ~CSoundEngine();
+    CSoundEngine(const CSoundEngine&) = delete;
+    CSoundEngine& operator=(const CSoundEngine&) = delete;
 
     void setNoticeSink(NoticeSink sink) { noticeSink_ = std::move(sink); }
     void setConsoleSink(ConsoleSink sink) { consoleSink_ = std::move(sink); }
     // What runs when the playing stream reaches its end (the play queue's advance).
-    void setStreamEndHandler(std::function<void()> handler) { streamEndHandler_ = std::move(handler); }
+    void setStreamEndHandler(std::function<void()> handler) {
+        streamEndHandler_ = std::move(handler);
+    }
 
     void start();
     void shutdown();
@@ -48,6 +55,10 @@ public:
     [[nodiscard]] const SoundLibrary& library() const noexcept { return library_; }
 
 private:
+    void releaseStream();
+    void writeConsole(std::string_view text) const;
+    void showNotice(std::string_view caption, int errorCode) const;
+
     SoundLibrary& library_;
     NoticeSink noticeSink_;
     ConsoleSink consoleSink_;
