@@ -50,12 +50,15 @@ bool hasNonAscii(const std::string& text) {
 QStringList sourceArguments(const ToneSpec& spec) {
     const QString duration = QString::number(spec.seconds, 'f', 3);
     const QString rate = QString::number(spec.sampleRate);
+    // Every channel is generated at full scale: letting ffmpeg upmix a mono
+    // source would lower each channel by 3 dB.
+    const QString layout = QStringLiteral("%1c").arg(spec.channels);
     QString source;
     if (spec.silent) {
-        source = QStringLiteral("anullsrc=r=%1:cl=mono:d=%2").arg(rate, duration);
+        source = QStringLiteral("anullsrc=r=%1:cl=%2:d=%3").arg(rate, layout, duration);
     } else {
-        source = QStringLiteral("aevalsrc=sin(2*PI*%1*t):s=%2:d=%3")
-                     .arg(QString::number(spec.frequencyHz), rate, duration);
+        source = QStringLiteral("aevalsrc=sin(2*PI*%1*t):s=%2:d=%3:c=%4")
+                     .arg(QString::number(spec.frequencyHz), rate, duration, layout);
     }
     return {QStringLiteral("-loglevel"),
             QStringLiteral("error"),
