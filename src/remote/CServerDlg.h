@@ -60,6 +60,8 @@ public:
 
     // Operations of the window's buttons and menus.
     void startStopServer();
+    // Shows whether the host is listening (toggle caption, disconnect buttons).
+    void updateServerButtons();
     void disconnectSelectedUser();
     void disconnectAllUsers();
     void selectUserLine(int index);
@@ -116,8 +118,8 @@ private:
                         const std::string& argument);
     void playAlbumTrack(std::int32_t userId, net::CNDKMessage& message,
                         const std::string& argument);
-    void queueTrack(const std::string& openPath, const std::string& namePath,
-                    std::int32_t userId, net::CNDKMessage& message);
+    void queueTrack(const std::string& openPath, const std::string& namePath, std::int32_t userId,
+                    net::CNDKMessage& message);
 
     // Uploads and pictures.
     void startFile(std::int32_t userId, net::CNDKMessage& message);
@@ -129,11 +131,13 @@ private:
     // Start and stop sequences.
     void startSequence();
     void stopSequence();
-    void updateServerButtons();
 
     // Timers.
     void armTimer(int timerId, int periodMs);
     void killTimer(int timerId);
+
+    // A non-blocking error notice to the local user.
+    void showError(std::string_view text);
 
     ServerView& view_;
     Options options_;
@@ -167,6 +171,8 @@ private:
     std::unique_ptr<QTimer> statusTimer_;
     std::unique_ptr<QTimer> spectrumTimer_;
     bool soundStarted_ = false;
+    // The library holds a scan that no stop sequence has reset yet.
+    bool libraryBuilt_ = false;
 };
 
 } // namespace tembrel::remote

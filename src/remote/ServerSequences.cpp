@@ -1,0 +1,66 @@
+// The start/stop toggle and its two sequences: listening, the library scan,
+// the sound library and the spectrum timer, and taking them down again.
+#include "remote/CServerDlg.h"
+#include "remote/DecimalText.h"
+#include "remote/EventText.h"
+
+namespace tembrel::remote {
+
+void CServerDlg::startStopServer() {
+    const std::optional<std::int32_t> port = parseDecimalInteger(portText_);
+    if (!port) {
+        view_.portIntegerRequired();
+        return;
+    }
+    listenPort_ = *port;
+    if (isHosting()) {
+        stopSequence();
+    } else {
+        startSequence();
+    }
+}
+
+void CServerDlg::startSequence() {
+    appendLog("Start Listening");
+    if (startHost(listenPort_)) {
+        updateServerButtons();
+        logEvent(eventText(EventId::ServerStarted));
+        appendLog("OK");
+    } else {
+        showError(eventText(EventId::CannotStart));
+    }
+
+    // A start that follows a failed listen finds the previous scan and the
+    // sound library still in place: scan into an empty library again, and
+    // keep the running sound library rather than starting it a second time.
+    if (libraryBuilt_) {
+        library_.reset();
+    }
+    library_.buildLibrary(locations_);
+    libraryBuilt_ = true;
+
+    appendLog("Start FMOD");
+    if (!soundStarted_) {
+        engine_.start();
+        soundStarted_ = true;
+    }
+
+    armTimer(kSpectrumTimerId, spectrum_.spectrumPeriodMs);
+}
+
+void CServerDlg::stopSequence() {
+    killTimer(kSpectrumTimerId);
+    engine_.shutdown();
+    soundStarted_ = false;
+    library_.reset();
+    libraryBuilt_ = false;
+    stopHost();
+    updateServerButtons();
+    logEvent(eventText(EventId::ServerStopped));
+}
+
+void CServerDlg::updateServerButtons() {
+    view_.hostingChanged(isHosting());
+}
+
+} // namespace tembrel::remote
