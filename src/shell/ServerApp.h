@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "playback/SoundLibrary.h"
 #include "remote/CServerDlg.h"
@@ -29,6 +30,11 @@ public:
     [[nodiscard]] remote::CServerDlg& controller() noexcept { return *controller_; }
 
 private:
+    // Sound-library notices go to the server log, on the main thread.
+    void soundLog(remote::ServerView& view, std::string_view line);
+
+    // Expires with this object, so queued log lines never outlive it.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     ServerOptions options_;
     std::unique_ptr<playback::SoundLibrary> soundLibrary_;
     SettingsStore settings_;

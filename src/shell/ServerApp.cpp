@@ -1,0 +1,117 @@
+// The running server's parts and its start-up and exit steps, shared by the
+// window and the headless console.
+#include "shell/ServerApp.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <system_error>
+
+#include "shell/SettingsBinding.h"
+
+namespace tembrel::shell {
+
+namespace {
+
+[[nodiscard]] std::filesystem::path defaultUploadDir() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return std::filesystem::path(data.toStdString()) / "tembrel-server" / "uploads";
+}
+
+[[nodiscard]] remote::CServerDlg::Options controllerOptions(const ServerOptions& options) {
+    remote::CServerDlg::Options result;
+    result.uploadDir = options.uploadDir.empty() ? defaultUploadDir() : options.uploadDir;
+    return result;
+}
+
+} // namespace
+
+ServerApp::ServerApp(const ServerOptions& options, remote::ServerView& view)
+    : options_(options),
+      soundLibrary_(playback::createSystemSoundLibrary(
+          options.audio, [this, &view](std::string_view line) { soundLog(view, line); })),
+      settings_(options.settingsFile,
+                [this, &view](std::string_view line) {
+                    if (controller_) {
+                        controller_->appendLog(line);
+                    } else {
+                        view.logLineAppended(line);
+                    }
+                }),
+      controller_(
+          std::make_unique<remote::CServerDlg>(*soundLibrary_, view, controllerOptions(options))) {}
+
+ServerApp::~ServerApp() = default;
+
+void ServerApp::soundLog(remote::ServerView& view, std::string_view line) {
+    // The sound library may report from its audio thread; the log belongs to
+    // the main thread.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr && QThread::currentThread() != app->thread()) {
+        std::weak_ptr<int> alive = alive_;
+        QMetaObject::invokeMethod(
+            app,
+            [this, &view, alive, text = std::string(line)] {
+                if (!alive.expired()) {
+                    soundLog(view, text);
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (controller_) {
+        controller_->appendLog(line);
+    } else {
+        view.logLineAppended(line);
+    }
+}
+
+void ServerApp::initialise() {
+    remote::CServerDlg& controller = *controller_;
+    std::error_code error;
+    const std::filesystem::path& uploadDir = controllerOptions(options_).uploadDir;
+    std::filesystem::create_directories(uploadDir, error);
+    if (error) {
+        controller.appendLog("Cannot create the upload folder " + uploadDir.string() + ": " +
+                             error.message());
+    }
+
+    loadSettings(settings_, controller);
+
+    bool fieldsOverridden = false;
+    if (options_.port) {
+        controller.setPortText(std::to_string(*options_.port));
+        fieldsOverridden = true;
+    }
+    if (!options_.locations.empty()) {
+        for (int index = 0; index < library::CMediaLibrary::kLocationCount; ++index) {
+            const auto slot = static_cast<std::size_t>(index);
+            controller.setLocation(
+                index, slot < options_.locations.size() ? options_.locations[slot] : std::string{});
+        }
+        fieldsOverridden = true;
+    }
+    if (fieldsOverridden) {
+        controller.view().fieldsChanged();
+    }
+    if (options_.spectrum) {
+        // Nobody is connected yet, so the rate's notice reaches no one.
+        controller.setSpectrumRate(*options_.spectrum);
+    }
+
+    controller.playlist().clearPlayed();
+    controller.updateServerButtons();
+    controller.startStopServer();
+}
+
+void ServerApp::exit() {
+    saveExitSettings(settings_, *controller_);
+}
+
+void ServerApp::saveSettings() {
+    shell::saveSettings(settings_, *controller_);
+}
+
+} // namespace tembrel::shell
