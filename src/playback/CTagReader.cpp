@@ -53,17 +53,11 @@ void readFallbackNames(std::string_view path, std::string& title, std::string& a
         return;
     }
     title = between(path, p1, dot);
-    if (p1 - 1 == 0) {
-        return;
-    }
     const std::size_t p2 = findSeparatorBackwards(path, p1 - 1);
     if (p2 == kNotFound) {
         return;
     }
     album = between(path, p2, p1);
-    if (p2 - 1 == 0) {
-        return;
-    }
     const std::size_t p3 = findSeparatorBackwards(path, p2 - 1);
     if (p3 == kNotFound) {
         return;
@@ -101,11 +95,11 @@ void readTextFrames(const SoundLibrary& library, StreamHandle stream, std::strin
     const int fieldCount = library.tagFieldCount(stream).value_or(0);
     for (int index = 0; index < fieldCount; ++index) {
         const std::optional<TagField> field = library.tagField(stream, index);
-        if (!field || field->type != kTagFieldId3v2 || field->name.empty() ||
-            field->name.front() != 'T' || field->value.empty() ||
+        if (!field || field->type != kTagFieldId3v2 || field->value.empty() ||
             field->value.front() != kTextEncodingLatin1) {
             continue;
         }
+        // Only the frame id's first four characters count.
         const std::string_view frameId = std::string_view(field->name).substr(0, kFrameIdLength);
         std::string* target = nullptr;
         if (frameId == "TPE1") {

@@ -1,6 +1,7 @@
 // The sound engine on the scripted library: the order of library calls at
 // start, shutdown and per file, the failures and what the user is told.
 #include <climits>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,26 @@ TEST_F(EngineTest, EndOfTheCurrentStreamRunsTheHandlerOnce) {
     EXPECT_EQ(ends, 1);
     library_.advance(10000);
     EXPECT_EQ(ends, 1);
+
+    // An end notice that arrives after its stream was replaced is stale.
+    ASSERT_TRUE(engine_.playFile("/music/a.mp3"));
+    const std::function<void()> late = library_.findStream(engine_.stream())->endCallback;
+    ASSERT_TRUE(engine_.playFile("/music/b.mp3"));
+    late();
+    EXPECT_EQ(ends, 1);
+}
+
+TEST(EngineLifetime, DestroyedEngineLeavesNoStreamOpen) {
+    FakeSoundLibrary library;
+    library.addFile("/a.mp3", 1000);
+    {
+        CSoundEngine engine(library);
+        engine.setConsoleSink([](std::string_view) {});
+        engine.start();
+        ASSERT_TRUE(engine.playFile("/a.mp3"));
+    }
+    EXPECT_EQ(library.openStreamCount(), 0);
+    EXPECT_TRUE(library.isInitialized());
 }
 
 TEST_F(EngineTest, ErrorTextsCoverTheKnownCodesAndNothingElse) {
