@@ -74,6 +74,8 @@ public:
     friend bool operator==(const CNDKMessage&, const CNDKMessage&) = default;
 
 private:
+    friend struct DecodeAccess; // the decoder fills an existing message, reusing its storage
+
     std::int32_t id_;
     std::vector<CNDKValue> values_;
 };

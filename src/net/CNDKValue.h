@@ -27,8 +27,8 @@ public:
     // A scalar of any code (0-9 or 12-255) from an arithmetic value whose
     // bytes fill the start of the slot; the rest of the slot is zero.
     template <typename T>
-        requires std::is_arithmetic_v<T> && (sizeof(T) <= 8)
-    [[nodiscard]] static CNDKValue fromScalar(ValueType type, T number) noexcept {
+    requires std::is_arithmetic_v<T> &&(sizeof(T) <= 8) [[nodiscard]] static CNDKValue
+        fromScalar(ValueType type, T number) noexcept {
         return fromRawScalar(static_cast<std::uint8_t>(type), &number, sizeof(T));
     }
     [[nodiscard]] static CNDKValue fromRawScalar(std::uint8_t typeCode, const void* data,
@@ -46,8 +46,8 @@ public:
     // Copy-out per kind; true when the value's type is the one asked for. The
     // copy happens in both cases under the readValue rules of CNDKMessage.
     template <typename T>
-        requires std::is_arithmetic_v<T> && (sizeof(T) <= 8)
-    bool readAs(T& out, ValueType expected) const noexcept {
+    requires std::is_arithmetic_v<T> &&
+        (sizeof(T) <= 8) bool readAs(T& out, ValueType expected) const noexcept {
         std::memcpy(&out, scalar_.data(), sizeof(T));
         return isType(expected);
     }
@@ -57,6 +57,8 @@ public:
     friend bool operator==(const CNDKValue&, const CNDKValue&) = default;
 
 private:
+    friend struct DecodeAccess; // the decoder fills an existing value, reusing its storage
+
     std::uint8_t type_ = static_cast<std::uint8_t>(ValueType::Text);
     Scalar scalar_{};
     std::string text_;

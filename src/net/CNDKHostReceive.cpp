@@ -1,0 +1,126 @@
+// Host inside: reading users' messages in batches, the control messages
+// (echo, ping, leave) and the ways a receive fails.
+#include <QTcpSocket>
+
+#include "net/CNDKHostImpl.h"
+
+namespace tembrel::net {
+
+void CNDKHost::Impl::onReadyRead(CNDKSocket* socket) {
+    EventScope scope(*this);
+    const std::int32_t userId = peers_.idOf(socket);
+    if (userId <= 0) {
+        return;
+    }
+    if (socket->handingOn_) {
+        // A callback ran the event loop while this user's previous batch was
+        // being handed on; the new bytes wait so that order is kept.
+        socket->readAgain_ = true;
+        return;
+    }
+    receive(userId, *socket);
+}
+
+void CNDKHost::Impl::onConnectionLost(CNDKSocket* socket) {
+    EventScope scope(*this);
+    const std::int32_t userId = peers_.idOf(socket);
+    if (userId <= 0) {
+        return;
+    }
+    socket->lost_ = true;
+    if (socket->handingOn_) {
+        socket->readAgain_ = true;
+        return;
+    }
+    receive(userId, *socket);
+}
+
+void CNDKHost::Impl::onPartialTimeout(CNDKSocket* socket) {
+    EventScope scope(*this);
+    const std::int32_t userId = peers_.idOf(socket);
+    if (userId > 0 && !socket->handingOn_) {
+        failReceive(userId);
+    }
+}
+
+void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
+    do {
+        socket.readAgain_ = false;
+        socket.readAvailable();
+        std::unique_ptr<MessageBatch> batch = takeBatch();
+        if (!socket.decodeAll(codec_, *batch)) {
+            giveBack(std::move(batch));
+            failReceive(userId);
+            return;
+        }
+        // A message must arrive whole within the time limit from its start.
+        if (!socket.hasPartialMessage()) {
+            socket.partialTimer().stop();
+        } else if (socket.madeProgress() || !socket.partialTimer().isActive()) {
+            socket.partialTimer().start(limits_.partialMessageTimeout);
+        }
+        // The whole batch is handed on even if one of its messages leads to
+        // the user's removal; the socket object stays alive until the event
+        // is over.
+        socket.handingOn_ = true;
+        for (std::size_t i = 0; i < batch->size(); ++i) {
+            handle(userId, (*batch)[i]);
+        }
+        socket.handingOn_ = false;
+        giveBack(std::move(batch));
+    } while (socket.readAgain_ && peers_.find(userId) == &socket);
+
+    if (socket.lost_ && peers_.find(userId) == &socket) {
+        // The connection ended: what arrived before the end has been handed
+        // on; an unfinished message is lost with it.
+        failReceive(userId);
+    }
+}
+
+void CNDKHost::Impl::handle(std::int32_t userId, CNDKMessage& message) {
+    switch (message.id()) {
+    case kNdkIdLeaving:
+        (void)dropUser(userId, DropReason::UserLeft);
+        break;
+    case kNdkIdPing: {
+        std::uint32_t sentAt = 0;
+        message.readValue(0, sentAt);
+        if (!destroying_) {
+            host_.onPingMeasured(userId, CNDKHost::tickCount() - sentAt);
+        }
+        break;
+    }
+    case kNdkIdEcho:
+        (void)sendToUser(userId, message);
+        break;
+    default:
+        if (!destroying_) {
+            host_.onUserMessage(userId, message);
+        }
+        break;
+    }
+}
+
+void CNDKHost::Impl::failReceive(std::int32_t userId) {
+    // The incoming stream can no longer be trusted (or is gone), so no drop
+    // notice is written: the connection is reset.
+    if (removeUser(userId, CNDKSocket::CloseMode::Discard)) {
+        notifyDropped(userId, DropReason::ReceiveFailed);
+    }
+}
+
+std::unique_ptr<MessageBatch> CNDKHost::Impl::takeBatch() {
+    if (spareBatches_.empty()) {
+        return std::make_unique<MessageBatch>();
+    }
+    std::unique_ptr<MessageBatch> batch = std::move(spareBatches_.back());
+    spareBatches_.pop_back();
+    return batch;
+}
+
+void CNDKHost::Impl::giveBack(std::unique_ptr<MessageBatch> batch) {
+    batch->clear();
+    spareBatches_.push_back(std::move(batch));
+}
+
+} // namespace tembrel::net

@@ -1,0 +1,120 @@
+// Buffers of one connection and the ways its Qt socket is closed.
+#include "net/CNDKSocket.h"
+
+#include <chrono>
+
+#include <QTcpSocket>
+
+namespace tembrel::net {
+
+namespace {
+
+// A connection closed gracefully gets this long to deliver its queued bytes
+// (a peer that has stopped reading would otherwise keep it open forever).
+constexpr std::chrono::milliseconds kCloseGrace{5000};
+
+} // namespace
+
+CNDKSocket::CNDKSocket(QTcpSocket* tcp, QObject& context) : tcp_(tcp), context_(context) {
+    partialTimer_.setSingleShot(true);
+}
+
+CNDKSocket::~CNDKSocket() {
+    if (tcp_) {
+        QObject::disconnect(tcp_.get(), nullptr, &context_, nullptr);
+        tcp_->abort();
+    }
+}
+
+void CNDKSocket::readAvailable() {
+    const qint64 available = tcp_->bytesAvailable();
+    if (available <= 0) {
+        return;
+    }
+    // Drop the decoded bytes at the front once they are at least half the
+    // buffer, so the buffer does not grow with the connection's lifetime.
+    if (inputStart_ == input_.size()) {
+        input_.clear();
+        inputStart_ = 0;
+    } else if (inputStart_ > 0 && inputStart_ >= input_.size() / 2) {
+        input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(inputStart_));
+        inputStart_ = 0;
+    }
+    const std::size_t old = input_.size();
+    input_.resize(old + static_cast<std::size_t>(available));
+    const qint64 got = tcp_->read(reinterpret_cast<char*>(input_.data() + old), available);
+    input_.resize(old + static_cast<std::size_t>(got > 0 ? got : 0));
+}
+
+bool CNDKSocket::decodeAll(const CNDKArchive& codec, MessageBatch& batch) {
+    madeProgress_ = false;
+    while (inputStart_ < input_.size()) {
+        const std::span<const std::uint8_t> rest = std::span(input_).subspan(inputStart_);
+        std::size_t consumed = 0;
+        switch (codec.decode(rest, batch.slot(), consumed, progress_)) {
+        case CNDKArchive::Result::Complete:
+            batch.commit();
+            inputStart_ += consumed;
+            madeProgress_ = true;
+            break;
+        case CNDKArchive::Result::NeedMore:
+            return true;
+        case CNDKArchive::Result::Malformed:
+            return false;
+        }
+    }
+    input_.clear();
+    inputStart_ = 0;
+    return true;
+}
+
+bool CNDKSocket::isConnected() const {
+    return tcp_ && tcp_->state() == QAbstractSocket::ConnectedState;
+}
+
+std::size_t CNDKSocket::backlog() const {
+    return output_.size() + static_cast<std::size_t>(tcp_ ? tcp_->bytesToWrite() : 0);
+}
+
+void CNDKSocket::flush() {
+    if (output_.empty() || !isConnected()) {
+        return;
+    }
+    (void)tcp_->write(reinterpret_cast<const char*>(output_.data()),
+                      static_cast<qint64>(output_.size()));
+    output_.clear();
+}
+
+void CNDKSocket::close(CloseMode mode) {
+    partialTimer_.stop();
+    if (!tcp_) {
+        return;
+    }
+    QObject::disconnect(tcp_.get(), nullptr, &context_, nullptr);
+    if (mode == CloseMode::Discard) {
+        output_.clear();
+        tcp_->abort();
+        tcp_.reset();
+        return;
+    }
+    flush();
+    // Hand the bytes to the system now (the host may be about to go away);
+    // no signal of this socket reaches the host any more.
+    (void)tcp_->flush();
+    tcp_->disconnectFromHost();
+    if (tcp_->state() == QAbstractSocket::UnconnectedState) {
+        tcp_.reset();
+        return;
+    }
+    // Still writing: the Qt socket finishes on its own and is deleted when it
+    // has closed, or reset after the grace period. Its Qt parent, the host's
+    // context object, deletes it at the latest with the host.
+    QTcpSocket* closing = tcp_.release();
+    QObject::connect(closing, &QAbstractSocket::disconnected, closing, &QObject::deleteLater);
+    QTimer::singleShot(kCloseGrace, closing, [closing] {
+        closing->abort();
+        closing->deleteLater();
+    });
+}
+
+} // namespace tembrel::net
