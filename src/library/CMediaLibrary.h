@@ -71,6 +71,11 @@ private:
     };
 
     void log(std::string_view line) const;
+    // The `location` text of a Location path whose trailing backslash is gone.
+    [[nodiscard]] static std::string locationText(std::string_view path);
+    // Takes the audio files of `folder` into the track table from
+    // nextTrackSlot_ on and leaves one empty slot after the run.
+    void takeTracks(const std::string& folder, int& firstTrack, int& trackCount);
 
     std::unique_ptr<Tables> tables_;
     LogSink log_;
