@@ -36,7 +36,7 @@ struct ToneSpec {
     int sampleRate = 44100;
     int channels = 2;
     int bitrateKbps = 128;
-    std::string title, artist, album; // UTF-8; empty texts are not written
+    std::string title{}, artist{}, album{}; // UTF-8; empty texts are not written
     TagStyle tags = TagStyle::None;
     bool silent = false; // digital silence instead of the sine
 };

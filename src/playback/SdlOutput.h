@@ -1,0 +1,44 @@
+// The audio device: SDL2 output pulling float stereo from a render function,
+// or SDL's dummy driver, which pulls in real time without making a sound.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "playback/SystemSoundLibrary.h"
+
+namespace tembrel::playback {
+
+class SdlOutput {
+public:
+    // Fills `frames` interleaved stereo float frames; runs on SDL's audio thread.
+    using Render = std::function<void(float* out, std::size_t frames)>;
+    using Log = std::function<void(std::string_view)>;
+
+    // Frames per device buffer: large, so the output thread wakes about ten
+    // times a second.
+    static constexpr int kBufferFrames = 4096;
+
+    // Opens the device and starts pulling. With AudioOutput::Auto a device that
+    // cannot be opened is replaced by the silent output, with one line to `log`.
+    // Returns nullptr when no output at all can be opened.
+    [[nodiscard]] static std::unique_ptr<SdlOutput> open(AudioOutput output, int rate,
+                                                         Render render, const Log& log);
+    ~SdlOutput(); // stops the device; no render call runs after this
+    SdlOutput(const SdlOutput&) = delete;
+    SdlOutput& operator=(const SdlOutput&) = delete;
+
+    [[nodiscard]] std::size_t bufferFrames() const noexcept { return bufferFrames_; }
+
+private:
+    explicit SdlOutput(Render render) noexcept : render_(std::move(render)) {}
+    static void callback(void* self, unsigned char* stream, int length) noexcept;
+
+    Render render_;
+    unsigned device_ = 0;
+    std::size_t bufferFrames_ = kBufferFrames;
+};
+
+} // namespace tembrel::playback
