@@ -1,0 +1,233 @@
+// Uploads over a real connection: the chunk replies, the length rules, the
+// queueing of the finished file under the client's names, and paths that try
+// to leave the upload folder.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "RemoteHarness.h"
+
+namespace tembrel::test {
+namespace {
+
+namespace fs = std::filesystem;
+using net::CNDKMessage;
+using net::CNDKValue;
+using net::ValueType;
+using Names = std::vector<std::string>;
+
+std::string readAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+CNDKValue fourByteB(std::int32_t number) {
+    return CNDKValue::fromScalar(ValueType::FourByteB, number);
+}
+
+std::int32_t numberAt(const CNDKMessage& message, int index) {
+    std::int32_t number = 0;
+    message.readValue(index, number);
+    return number;
+}
+
+CNDKMessage startFile(std::string_view serverPath, std::int32_t returnNumber) {
+    CNDKMessage message(remote::CServerDlg::kIdCommand);
+    message.appendText("StartFile");
+    message.appendText("");
+    message.appendValue(fourByteB(0));
+    message.appendText(serverPath);
+    message.appendText("");
+    message.appendValue(fourByteB(returnNumber));
+    return message;
+}
+
+CNDKMessage sendFile(std::string_view serverPath, std::string_view chunk, std::int32_t length) {
+    CNDKMessage message(remote::CServerDlg::kIdCommand);
+    message.appendText("SendFile");
+    message.appendValue(
+        CNDKValue::fromBytes({reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size()}));
+    message.appendValue(fourByteB(length));
+    message.appendText(serverPath);
+    message.appendText("");
+    message.appendValue(fourByteB(0));
+    return message;
+}
+
+CNDKMessage endFile(std::string_view serverPath, std::string_view clientPath) {
+    CNDKMessage message(remote::CServerDlg::kIdCommand);
+    message.appendText("EndFile");
+    message.appendText("");
+    message.appendValue(fourByteB(0));
+    message.appendText(serverPath);
+    message.appendText("");
+    message.appendValue(fourByteB(0));
+    message.appendText(clientPath);
+    return message;
+}
+
+// The one "^GetFileChunk" among the replies; the message with no values when
+// there is none.
+CNDKMessage chunkReply(const std::vector<CNDKMessage>& replies) {
+    for (const auto& reply : replies) {
+        if (nameOf(reply) == "^GetFileChunk") {
+            return reply;
+        }
+    }
+    return CNDKMessage();
+}
+
+// Regular files under `root`, outside its "uploads" folder.
+std::vector<std::string> strayFiles(const fs::path& root) {
+    std::vector<std::string> found;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::end(it); ++it) {
+        if (it->path().filename() == "uploads" && it->is_directory()) {
+            it.disable_recursion_pending();
+        } else if (it->is_regular_file()) {
+            found.push_back(it->path().string());
+        }
+    }
+    return found;
+}
+
+class UploadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        sources_ = new TempDir();
+        ToneSpec spec;
+        spec.seconds = 3.0;
+        ASSERT_TRUE(makeMp3(sources_->path() / "song.mp3", spec));
+    }
+    static void TearDownTestSuite() {
+        delete sources_;
+        sources_ = nullptr;
+    }
+
+    void SetUp() override {
+        served_ =
+            std::make_unique<ServedController>(silentSoundLibrary(), ServedController::Setup{});
+        ASSERT_TRUE(served_->started());
+        ASSERT_FALSE(connectAndJoin(client_, served_->port(), "uploader").empty());
+    }
+
+    // Uploads the generated song as `serverPath` in chunks of the given sizes
+    // (the last one takes the rest).
+    void upload(std::string_view serverPath, const std::vector<std::size_t>& sizes) {
+        const std::string song = readAll(sources_->path() / "song.mp3");
+        ASSERT_GT(song.size(), 20'000u);
+        const CNDKMessage started = chunkReply(exchange(client_, startFile(serverPath, 4711)));
+        ASSERT_EQ(nameOf(started), "^GetFileChunk");
+        EXPECT_EQ(numberAt(started, 5), 4711);
+        EXPECT_TRUE(started.value(5).isType(ValueType::FourByteB));
+        EXPECT_EQ(textAt(started, 3), serverPath);
+
+        std::size_t offset = 0;
+        for (std::size_t i = 0; offset < song.size(); ++i) {
+            const std::size_t size = i + 1 < sizes.size() ? std::min(sizes[i], song.size() - offset)
+                                                          : song.size() - offset;
+            const std::string chunk = song.substr(offset, size);
+            const CNDKMessage reply = chunkReply(
+                exchange(client_, sendFile(serverPath, chunk, static_cast<std::int32_t>(size))));
+            ASSERT_EQ(nameOf(reply), "^GetFileChunk") << "chunk " << i;
+            // The chunk travels back to the client.
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply.value(1).bytes().data()),
+                                  reply.value(1).bytes().size()),
+                      chunk);
+            offset += size;
+        }
+    }
+
+    static TempDir* sources_;
+    std::unique_ptr<ServedController> served_;
+    TestClient client_;
+};
+
+TempDir* UploadTest::sources_ = nullptr;
+
+TEST_F(UploadTest, AChunkedUploadIsStoredWholeAndQueuedUnderTheClientsNames) {
+    upload("D:\\incoming\\song.mp3", {1000, 7, 65536, 4096});
+    const fs::path stored = served_->uploadDir() / "song.mp3";
+    EXPECT_EQ(readAll(stored), readAll(sources_->path() / "song.mp3"));
+
+    const auto replies =
+        exchange(client_, endFile("D:\\incoming\\song.mp3", "C:\\Music\\Artist\\Album\\song.mp3"));
+    EXPECT_EQ(payloads(replies, "^AddTrack"), Names{"Artist\\song\\0:03"});
+    EXPECT_EQ(payloads(replies, "^Error"), Names{"Track [song] Added to playlist"});
+    EXPECT_EQ(payloads(replies, "^CurrentTrackInfo"), Names{"song\\Album\\Artist"});
+    ASSERT_EQ(served_->server().playlist().count(), 1);
+    EXPECT_EQ(served_->server().playlist().entry(0).path, stored.string());
+}
+
+TEST_F(UploadTest, TheDeclaredLengthPadsOrCutsEachChunk) {
+    const fs::path stored = served_->uploadDir() / "f.bin";
+    fs::create_directories(served_->uploadDir());
+    ASSERT_TRUE(writeFile(stored, "stale content"));
+    (void)exchange(client_, startFile("f.bin", 1));
+    EXPECT_EQ(readAll(stored), "");
+
+    (void)exchange(client_, sendFile("f.bin", "12345", 8));
+    (void)exchange(client_, sendFile("f.bin", "abcdef", 2));
+    CNDKMessage textChunk = sendFile("f.bin", "", 4);
+    textChunk.putText(1, "not bytes");
+    (void)exchange(client_, textChunk);
+    EXPECT_EQ(readAll(stored), std::string("12345\0\0\0ab\0\0\0\0", 14));
+
+    // Lengths no message could carry write nothing, but are still answered.
+    for (const std::int32_t absurd : {-1, -2147483647, 2147483647}) {
+        const auto reply = chunkReply(exchange(client_, sendFile("f.bin", "zz", absurd)));
+        EXPECT_EQ(nameOf(reply), "^GetFileChunk") << absurd;
+    }
+    EXPECT_EQ(readAll(stored).size(), 14u);
+}
+
+TEST_F(UploadTest, PathsNeverLeaveTheUploadFolder) {
+    const fs::path root = served_->uploadRoot();
+    const fs::path victim = root / "victim.mp3";
+    ASSERT_TRUE(writeFile(victim, "precious"));
+    const std::string absolute = (root / "absolute.mp3").string();
+    for (const std::string_view path :
+         {std::string_view("../x.mp3"), std::string_view("..\\..\\y.mp3"),
+          std::string_view(absolute), std::string_view("../victim.mp3"), std::string_view(""),
+          std::string_view(".."), std::string_view("/")}) {
+        EXPECT_EQ(nameOf(chunkReply(exchange(client_, startFile(path, 9)))), "^GetFileChunk");
+        EXPECT_EQ(nameOf(chunkReply(exchange(client_, sendFile(path, "payload", 7)))),
+                  "^GetFileChunk");
+    }
+    EXPECT_EQ(strayFiles(root), std::vector<std::string>{victim.string()});
+    EXPECT_EQ(readAll(victim), "precious");
+    // The last components landed inside the folder.
+    EXPECT_EQ(readAll(served_->uploadDir() / "x.mp3"), "payload");
+    EXPECT_EQ(readAll(served_->uploadDir() / "absolute.mp3"), "payload");
+
+    for (const std::string_view refused : {"", "..", "C:\\Music\\"}) {
+        const auto replies = exchange(client_, endFile(refused, "C:\\Music\\A\\B\\song.mp3"));
+        EXPECT_EQ(payloads(replies, "^Error"), Names{"Cannot play track: invalid file name"})
+            << refused;
+    }
+    EXPECT_EQ(served_->server().playlist().count(), 0);
+}
+
+TEST_F(UploadTest, FinishingAMissingUploadReportsTheClientsFileName) {
+    const auto replies = exchange(client_, endFile("never.mp3", "C:\\Music\\A\\B\\never sent.mp3"));
+    EXPECT_EQ(payloads(replies, "^Error"),
+              Names{"Cannot play track: never sent - File may use DRM"});
+    EXPECT_EQ(countNamed(replies, "^AddTrack"), 0);
+}
+
+TEST_F(UploadTest, AFullPlaylistRefusesTheFinishedUpload) {
+    upload("song.mp3", {65536});
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(
+            countNamed(exchange(client_, endFile("song.mp3", "C:\\A\\B\\song.mp3")), "^AddTrack"),
+            1)
+            << i;
+    }
+    const auto refused = exchange(client_, endFile("song.mp3", "C:\\A\\B\\song.mp3"));
+    EXPECT_EQ(payloads(refused, "^Error"), Names{"Cannot play track: Playlist is full"});
+    EXPECT_EQ(served_->server().playlist().count(), 50);
+}
+
+} // namespace
+} // namespace tembrel::test
