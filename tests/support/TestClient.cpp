@@ -221,7 +221,7 @@ TestClient::receiveUntil(const std::function<bool(const net::CNDKMessage&)>& pre
 std::vector<net::CNDKMessage> TestClient::drain(int quietMs) {
     auto quietUntil = Clock::now() + std::chrono::milliseconds(quietMs);
     std::size_t seen = queue_.size();
-    while (Clock::now() < quietUntil) {
+    do {
         const bool open = pump(std::min(kSliceMs, msLeft(quietUntil)));
         if (queue_.size() != seen) {
             seen = queue_.size();
@@ -230,7 +230,7 @@ std::vector<net::CNDKMessage> TestClient::drain(int quietMs) {
         if (!open) {
             break;
         }
-    }
+    } while (Clock::now() < quietUntil);
     std::vector<net::CNDKMessage> all(std::make_move_iterator(queue_.begin()),
                                       std::make_move_iterator(queue_.end()));
     queue_.clear();
