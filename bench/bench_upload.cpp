@@ -1,0 +1,325 @@
+// Upload throughput end to end: a 50 MiB MP3 sent over loopback in 64 KiB
+// "SendFile" chunks, each answered by "^GetFileChunk" carrying the chunk back,
+// then queued by "EndFile". Compared in the same run with plain TCP copies of
+// the same bytes into a file: one streamed, one echoing every chunk.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+
+#include <benchmark/benchmark.h>
+
+#include "LoopbackClient.h"
+#include "playback/SystemSoundLibrary.h"
+#include "remote/CServerDlg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tembrel::bench::LoopbackClient;
+using tembrel::net::CNDKMessage;
+using tembrel::net::CNDKValue;
+using tembrel::net::ValueType;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kFileBytes = std::size_t{50} << 20;
+constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
+constexpr int kIterations = 3;
+
+class SilentView final : public tembrel::remote::ServerView {
+public:
+    void logLineAppended(std::string_view) override {}
+    void userListChanged(const std::vector<std::string>&, int) override {}
+    void statusLineChanged(std::string_view) override {}
+    void hostingChanged(bool) override {}
+    void showNotice(std::string_view, std::string_view, NoticeKind) override {}
+    void portIntegerRequired() override {}
+    void spectrumCheckChanged(int) override {}
+    void fieldsChanged() override {}
+};
+
+// A scratch folder and the payload: a short untagged MP3 repeated to 50 MiB
+// (MP3 frames concatenate into a valid stream).
+struct Workspace {
+    fs::path root;
+    std::vector<std::uint8_t> payload;
+
+    Workspace() {
+        std::string pattern = (fs::temp_directory_path() / "tembrel-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            return;
+        }
+        root = pattern;
+        const fs::path seed = root / "seed.mp3";
+        const std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                                    "sine=frequency=440:duration=20 -ac 2 -ar 44100 -c:a "
+                                    "libmp3lame -b:a 128k -id3v2_version 0 -write_xing 0 '" +
+                                    seed.string() + "'";
+        if (std::system(command.c_str()) != 0) {
+            return;
+        }
+        std::ifstream in(seed, std::ios::binary);
+        const std::vector<std::uint8_t> frames{std::istreambuf_iterator<char>(in),
+                                               std::istreambuf_iterator<char>()};
+        if (frames.empty()) {
+            return;
+        }
+        payload.reserve(kFileBytes);
+        while (payload.size() < kFileBytes) {
+            const std::size_t take = std::min(frames.size(), kFileBytes - payload.size());
+            payload.insert(payload.end(), frames.begin(),
+                           frames.begin() + static_cast<std::ptrdiff_t>(take));
+        }
+    }
+    ~Workspace() {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+};
+
+Workspace& workspace() {
+    static Workspace instance;
+    return instance;
+}
+
+CNDKValue fourByteB(std::int32_t number) {
+    return CNDKValue::fromScalar(ValueType::FourByteB, number);
+}
+
+CNDKMessage uploadMessage(std::string_view command, std::string_view serverPath) {
+    CNDKMessage message(tembrel::remote::CServerDlg::kIdCommand);
+    message.appendText(command);
+    message.appendText("");
+    message.appendValue(fourByteB(0));
+    message.appendText(serverPath);
+    message.appendText("");
+    message.appendValue(fourByteB(0));
+    return message;
+}
+
+// Runs `work` on a thread of its own while the main thread's event loop
+// serves; returns what `work` measured (seconds, negative on failure).
+template <typename Work>
+double whileServing(Work work) {
+    QEventLoop loop;
+    double seconds = -1.0;
+    std::thread worker([&] {
+        seconds = work();
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    return seconds;
+}
+
+double uploadOnce(int port, const std::vector<std::uint8_t>& payload) {
+    LoopbackClient client;
+    if (!client.connectTo(port)) {
+        return -1.0;
+    }
+    CNDKMessage join(tembrel::remote::CServerDlg::kIdJoin);
+    join.appendText("bench");
+    if (!client.send(join) || !client.receiveNamed("^Elapsed")) {
+        return -1.0;
+    }
+    const auto start = Clock::now();
+    if (!client.send(uploadMessage("StartFile", "C:\\upload\\bench.mp3")) ||
+        !client.receiveNamed("^GetFileChunk")) {
+        return -1.0;
+    }
+    for (std::size_t offset = 0; offset < payload.size(); offset += kChunkBytes) {
+        const std::size_t size = std::min(kChunkBytes, payload.size() - offset);
+        CNDKMessage chunk = uploadMessage("SendFile", "C:\\upload\\bench.mp3");
+        chunk.putBytes(1, std::span(payload).subspan(offset, size));
+        chunk.putFourByteB(2, static_cast<std::int32_t>(size));
+        if (!client.send(chunk) || !client.receiveNamed("^GetFileChunk")) {
+            return -1.0;
+        }
+    }
+    CNDKMessage end = uploadMessage("EndFile", "C:\\upload\\bench.mp3");
+    end.putText(6, "C:\\Music\\Bench\\Upload\\bench.mp3");
+    if (!client.send(end) || !client.receiveNamed("^Error")) {
+        return -1.0;
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A plain TCP receiver on its own thread: writes what arrives to `file`,
+// echoing each chunk back when `echo` is set.
+class PlainReceiver {
+public:
+    PlainReceiver(fs::path file, bool echo) : file_(std::move(file)), echo_(echo) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(listener_, 1) == 0 &&
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+        thread_ = std::thread([this] { run(); });
+    }
+    ~PlainReceiver() {
+        thread_.join();
+        ::close(listener_);
+    }
+    PlainReceiver(const PlainReceiver&) = delete;
+    PlainReceiver& operator=(const PlainReceiver&) = delete;
+
+    [[nodiscard]] int port() const noexcept { return port_; }
+
+private:
+    void run() {
+        const int connection = ::accept(listener_, nullptr, nullptr);
+        if (connection < 0) {
+            return;
+        }
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(file_.c_str(), "wb"),
+                                                            &std::fclose);
+        std::vector<std::uint8_t> buffer(kChunkBytes);
+        std::size_t pending = 0;
+        for (;;) {
+            const ssize_t got =
+                ::recv(connection, buffer.data() + pending, buffer.size() - pending, 0);
+            if (got <= 0) {
+                break;
+            }
+            pending += static_cast<std::size_t>(got);
+            if (echo_ && pending < buffer.size()) {
+                continue;
+            }
+            std::fwrite(buffer.data(), 1, pending, out.get());
+            if (echo_ && ::send(connection, buffer.data(), pending, MSG_NOSIGNAL) <= 0) {
+                break;
+            }
+            pending = 0;
+        }
+        if (pending > 0) {
+            std::fwrite(buffer.data(), 1, pending, out.get());
+        }
+        out.reset();
+        ::close(connection);
+    }
+
+    fs::path file_;
+    bool echo_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+double plainCopyOnce(const std::vector<std::uint8_t>& payload, bool echo) {
+    PlainReceiver receiver(workspace().root / "plain.bin", echo);
+    LoopbackClient client;
+    if (!client.connectTo(receiver.port())) {
+        return -1.0;
+    }
+    const auto start = Clock::now();
+    std::vector<std::uint8_t> back(kChunkBytes);
+    for (std::size_t offset = 0; offset < payload.size(); offset += kChunkBytes) {
+        const std::size_t size = std::min(kChunkBytes, payload.size() - offset);
+        if (!client.sendAll(std::span(payload).subspan(offset, size))) {
+            return -1.0;
+        }
+        for (std::size_t received = 0; echo && received < size;) {
+            const ssize_t got = ::recv(client.fd(), back.data(), size - received, 0);
+            if (got <= 0) {
+                return -1.0;
+            }
+            received += static_cast<std::size_t>(got);
+        }
+    }
+    // The receiver closes once everything is on disk.
+    ::shutdown(client.fd(), SHUT_WR);
+    while (::recv(client.fd(), back.data(), back.size(), 0) > 0) {
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void reportIteration(benchmark::State& state, double seconds) {
+    if (seconds < 0) {
+        state.SkipWithError("transfer failed");
+        return;
+    }
+    state.SetIterationTime(seconds);
+}
+
+void BM_UploadThroughServer(benchmark::State& state) {
+    const auto& payload = workspace().payload;
+    if (payload.size() != kFileBytes) {
+        state.SkipWithError("could not generate the MP3 payload (ffmpeg)");
+        return;
+    }
+    const auto sound =
+        tembrel::playback::createSystemSoundLibrary(tembrel::playback::AudioOutput::Null);
+    SilentView view;
+    tembrel::remote::CServerDlg::Options options;
+    options.uploadDir = workspace().root / "uploads";
+    tembrel::remote::CServerDlg server(*sound, view, options);
+    server.setPortText("0");
+    server.startStopServer();
+    const int port = server.listeningPort();
+    for (auto _ : state) {
+        reportIteration(state, whileServing([&] { return uploadOnce(port, payload); }));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileBytes));
+    state.counters["queued"] = server.playlist().count();
+    const auto stored = fs::file_size(options.uploadDir / "bench.mp3");
+    state.counters["stored_ok"] = stored == kFileBytes ? 1 : 0;
+}
+
+void BM_PlainTcpStream(benchmark::State& state) {
+    for (auto _ : state) {
+        reportIteration(state, plainCopyOnce(workspace().payload, false));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileBytes));
+}
+
+void BM_PlainTcpEchoPerChunk(benchmark::State& state) {
+    for (auto _ : state) {
+        reportIteration(state, plainCopyOnce(workspace().payload, true));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileBytes));
+}
+
+BENCHMARK(BM_UploadThroughServer)
+    ->UseManualTime()
+    ->Iterations(kIterations)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainTcpStream)
+    ->UseManualTime()
+    ->Iterations(kIterations)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainTcpEchoPerChunk)
+    ->UseManualTime()
+    ->Iterations(kIterations)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
