@@ -1,0 +1,125 @@
+// The tag reader on the real sound library, with MP3 and WMA files made by
+// the ffmpeg and lame tools: which names and lengths come out.
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "playback/CTagReader.h"
+#include "playback/SystemSoundLibrary.h"
+#include "support/AudioFixtures.h"
+
+namespace tembrel::playback {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TagStyle;
+using test::ToneSpec;
+
+struct Names {
+    std::string title = "(title)";
+    std::string album = "(album)";
+    std::string artist = "(artist)";
+    std::string length = "(length)";
+};
+
+class TagReaderSystemTest : public ::testing::Test {
+protected:
+    TagReaderSystemTest() : folder_(dir_.path() / "Folder Artist" / "Folder Album") {
+        fs::create_directories(folder_);
+    }
+
+    static ToneSpec tagged(TagStyle style, double seconds = 2.0) {
+        ToneSpec spec;
+        spec.seconds = seconds;
+        spec.tags = style;
+        spec.title = "Tag Title";
+        spec.artist = "Tag Artist";
+        spec.album = "Tag Album";
+        return spec;
+    }
+
+    int read(const fs::path& file, const std::string& namePath = {}) {
+        names_ = Names{};
+        return reader_.readTrackInfo(file.string(), namePath.empty() ? file.string() : namePath,
+                                     names_.title, names_.album, names_.artist, names_.length);
+    }
+
+    test::TempDir dir_;
+    fs::path folder_;
+    std::unique_ptr<SoundLibrary> library_ = createSystemSoundLibrary(AudioOutput::Null);
+    CTagReader reader_{*library_};
+    Names names_;
+};
+
+TEST_F(TagReaderSystemTest, Id3v2FramesWinOverTheId3v1Tag) {
+    // ID3v1 keeps only 30 characters of a title; the ID3v2 frame keeps it all.
+    ToneSpec spec = tagged(TagStyle::Id3v2AndV1);
+    spec.title = "A Title Longer Than Thirty Characters";
+    const fs::path file = folder_ / "01 Both.mp3";
+    ASSERT_TRUE(test::makeMp3(file, spec));
+    ASSERT_EQ(read(file), 0);
+    EXPECT_EQ(names_.title, spec.title);
+    EXPECT_EQ(names_.artist, "Tag Artist");
+    EXPECT_EQ(names_.album, "Tag Album");
+    EXPECT_EQ(names_.length, "0:02");
+}
+
+TEST_F(TagReaderSystemTest, Id3v1OnlyFileGivesItsFields) {
+    const fs::path file = folder_ / "02 V1.mp3";
+    ASSERT_TRUE(test::makeMp3(file, tagged(TagStyle::Id3v1Only)));
+    ASSERT_EQ(read(file), 0);
+    EXPECT_EQ(names_.title, "Tag Title");
+    EXPECT_EQ(names_.artist, "Tag Artist");
+    EXPECT_EQ(names_.album, "Tag Album");
+    EXPECT_EQ(names_.length, "0:02");
+}
+
+TEST_F(TagReaderSystemTest, UnicodeTitleFrameIsIgnored) {
+    const fs::path file = folder_ / "03 Unicode.mp3";
+    ASSERT_TRUE(test::makeMp3(file, tagged(TagStyle::Id3v2Utf16Title)));
+    ASSERT_EQ(read(file), 0);
+    EXPECT_EQ(names_.title, "03 Unicode");
+    EXPECT_EQ(names_.artist, "Tag Artist");
+    EXPECT_EQ(names_.album, "Tag Album");
+}
+
+TEST_F(TagReaderSystemTest, WmaGivesTitleAuthorAndAlbumAttribute) {
+    const fs::path file = folder_ / "04 Windows.wma";
+    ASSERT_TRUE(test::makeWma(file, tagged(TagStyle::None, 65.0)));
+    ASSERT_EQ(read(file), 0);
+    EXPECT_EQ(names_.title, "Tag Title");
+    EXPECT_EQ(names_.artist, "Tag Artist");
+    EXPECT_EQ(names_.album, "Tag Album");
+    EXPECT_EQ(names_.length, "1:05");
+}
+
+TEST_F(TagReaderSystemTest, UntaggedFileTakesFolderNames) {
+    const fs::path file = folder_ / "05 Plain.mp3";
+    ASSERT_TRUE(test::makeMp3(file, tagged(TagStyle::None)));
+    ASSERT_EQ(read(file), 0);
+    EXPECT_EQ(names_.title, "05 Plain");
+    EXPECT_EQ(names_.album, "Folder Album");
+    EXPECT_EQ(names_.artist, "Folder Artist");
+    EXPECT_EQ(names_.length, "0:02");
+
+    // An upload: the stored copy is opened, the client's path names it.
+    ASSERT_EQ(read(file, "C:\\Users\\me\\Music\\Client Artist\\Client Album\\Sent.mp3"), 0);
+    EXPECT_EQ(names_.title, "Sent");
+    EXPECT_EQ(names_.album, "Client Album");
+    EXPECT_EQ(names_.artist, "Client Artist");
+}
+
+TEST_F(TagReaderSystemTest, UnreadableFilesFailAndKeepTheLength) {
+    const fs::path corrupt = folder_ / "06 Corrupt.mp3";
+    ASSERT_TRUE(test::writeFile(corrupt, std::string(4096, '\x5a')));
+    EXPECT_EQ(read(corrupt), -1);
+    EXPECT_EQ(names_.title, "06 Corrupt");
+    EXPECT_EQ(names_.length, "(length)");
+    EXPECT_EQ(read(folder_ / "07 Missing.mp3"), -1);
+    EXPECT_EQ(names_.length, "(length)");
+}
+
+} // namespace
+} // namespace tembrel::playback
