@@ -38,14 +38,15 @@ TEST(Spectrum, BarsHaveEighthLineResolutionAndClamp) {
     const auto bands = *parseSpectrum(kFrame);
     const auto rows = spectrumRows(bands, 2, 1);
     ASSERT_EQ(rows.size(), 2u);
-    // Band 0 (100): full in both rows. Band 1 (0): blank. Band 2 (50): the
-    // bottom row full, the top blank. Band 3 (-3) blank, band 4 (150) full.
-    EXPECT_TRUE(rows[0].starts_with("█       █ ")) << rows[0];
+    // Band 0 (100): full in both rows. Band 1 (0): blank. Band 2 (50):
+    // sqrt(0.5) of 16 eighths is 11: the bottom row full, the top 3 eighths.
+    // Band 3 (-3) blank, band 4 (150) full.
+    EXPECT_TRUE(rows[0].starts_with("█   ▃   █ ")) << rows[0];
     EXPECT_TRUE(rows[1].starts_with("█   █   █ ")) << rows[1];
-    // In one line of 8 eighths: 50 is half (▄), 10 rounds to one eighth (▁)
-    // and 1 to nothing.
-    const auto single = spectrumRows(SpectrumBands{50, 10, 1}, 1, 1);
-    EXPECT_TRUE(single[0].starts_with("▄ ▁   ")) << single[0];
+    // In one line of 8 eighths: 50 gives 6 (▆), 10 gives 3 (▃), 1 gives 1 (▁)
+    // and 0 nothing.
+    const auto single = spectrumRows(SpectrumBands{50, 10, 1, 0}, 1, 1);
+    EXPECT_TRUE(single[0].starts_with("▆ ▃ ▁   ")) << single[0];
 }
 
 TEST(WatchModel, SpectrumTurnsOffWhenStoppedOrStale) {

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "Commands.h"
+#include "StatusFormat.h"
 
 namespace tembrel::remote::client {
 
@@ -37,6 +38,29 @@ int Context::failSession() {
 
 int Context::usage(std::string_view message) {
     return output_.usage(options_.command, message);
+}
+
+std::optional<int> Context::joinWithPlaylistEntry(long long number) {
+    if (auto rc = join()) {
+        return rc;
+    }
+    const int length = session_->status().playlistLength;
+    if (number < 1 || number > length) {
+        return output_.fail(ExitCode::Failed, "no playlist entry " + std::to_string(number) +
+                                                  " (the playlist has " + std::to_string(length) +
+                                                  ")");
+    }
+    return std::nullopt;
+}
+
+int Context::showStatus() {
+    const PlayerStatus& status = session_->status();
+    if (output_.json()) {
+        output_.emit(statusJson(status));
+    } else {
+        output_.out() << statusText(status) << '\n';
+    }
+    return 0;
 }
 
 int runHelp(Context& context) {

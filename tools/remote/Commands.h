@@ -36,6 +36,11 @@ public:
     // A usage error unless the command got between `least` and `most`
     // arguments.
     [[nodiscard]] std::optional<int> expectArguments(std::size_t least, std::size_t most);
+    // Joins, then checks that the playlist has an entry `number`; on failure
+    // (reported) returns the exit code.
+    [[nodiscard]] std::optional<int> joinWithPlaylistEntry(long long number);
+    // Prints the session's current status (text or JSON); returns 0.
+    int showStatus();
 
 private:
     const Options& options_;

@@ -12,13 +12,7 @@ int runStatus(Context& context) {
     if (auto rc = context.join()) {
         return *rc;
     }
-    const PlayerStatus& status = context.session().status();
-    if (context.output().json()) {
-        context.output().emit(statusJson(status));
-    } else {
-        context.output().out() << statusText(status) << '\n';
-    }
-    return 0;
+    return context.showStatus();
 }
 
 int runPlaylist(Context& context) {

@@ -41,14 +41,8 @@ int runPicture(Context& context) {
     const std::string file = context.args().size() > 1
                                  ? context.args()[1]
                                  : "folder-" + std::to_string(*number) + ".jpg";
-    if (auto rc = context.join()) {
+    if (auto rc = context.joinWithPlaylistEntry(*number)) {
         return *rc;
-    }
-    const int length = context.session().status().playlistLength;
-    if (*number > length) {
-        return context.output().fail(ExitCode::Failed,
-                                     "no playlist entry " + std::to_string(*number) +
-                                         " (the playlist has " + std::to_string(length) + ")");
     }
     std::vector<net::CNDKMessage> replies;
     if (!context.session().exchange(commandMessage("GetDetail", std::to_string(*number)),

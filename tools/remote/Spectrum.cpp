@@ -2,6 +2,7 @@
 #include "Spectrum.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "Text.h"
 
@@ -45,9 +46,10 @@ std::vector<std::string> spectrumRows(const SpectrumBands& bands, int rows, int 
     std::vector<std::string> lines(static_cast<std::size_t>(std::max(rows, 0)));
     for (const int value : bands) {
         const int clamped = std::clamp(value, 0, kSpectrumFullScale);
-        // Height in eighths of a line, rounded to the nearest.
-        const int height =
-            (clamped * rows * kEighths + kSpectrumFullScale / 2) / kSpectrumFullScale;
+        // Height in eighths of a line. The square root lifts the quiet bands
+        // (music mostly sits well below full scale) while keeping the order.
+        const double fraction = std::sqrt(static_cast<double>(clamped) / kSpectrumFullScale);
+        const int height = static_cast<int>(std::lround(fraction * rows * kEighths));
         for (int row = 0; row < rows; ++row) {
             const int fromBottom = rows - 1 - row;
             const int fill = std::clamp(height - fromBottom * kEighths, 0, kEighths);

@@ -20,8 +20,9 @@ using SpectrumBands = std::array<int, kSpectrumBands>;
 [[nodiscard]] std::optional<SpectrumBands> parseSpectrum(std::string_view payload);
 
 // The bands as `rows` lines of bars, top line first; each band is
-// `bandWidth` characters wide followed by a space. Heights have eighth-of-a-
-// line resolution (▁ to █); values are clamped to 0..100.
+// `bandWidth` characters wide followed by a space. Heights follow the square
+// root of the value, with eighth-of-a-line resolution (▁ to █); values are
+// clamped to 0..100.
 [[nodiscard]] std::vector<std::string> spectrumRows(const SpectrumBands& bands, int rows,
                                                     int bandWidth);
 

@@ -22,13 +22,7 @@ int sendAndShow(Context& context, const std::vector<net::CNDKMessage>& commands)
     if (!context.session().exchange(commands)) {
         return context.failSession();
     }
-    const PlayerStatus& status = context.session().status();
-    if (context.output().json()) {
-        context.output().emit(statusJson(status));
-    } else {
-        context.output().out() << statusText(status) << '\n';
-    }
-    return 0;
+    return context.showStatus();
 }
 
 int simpleCommand(Context& context, std::string_view command) {
@@ -93,14 +87,8 @@ int runTrack(Context& context) {
     if (!number || *number < 1) {
         return context.usage("track needs a playlist number from 1 up");
     }
-    if (auto rc = context.join()) {
+    if (auto rc = context.joinWithPlaylistEntry(*number)) {
         return *rc;
-    }
-    const int length = context.session().status().playlistLength;
-    if (*number > length) {
-        return context.output().fail(ExitCode::Failed,
-                                     "no playlist entry " + std::to_string(*number) +
-                                         " (the playlist has " + std::to_string(length) + ")");
     }
     return sendAndShow(context, {commandMessage("PlayTrack", std::to_string(*number))});
 }

@@ -16,11 +16,19 @@ constexpr std::string_view kClearBelow = "\x1b[J";
 constexpr std::string_view kBold = "\x1b[1m";
 constexpr std::string_view kPlain = "\x1b[0m";
 constexpr std::string_view kSpectrumOff = "spectrum off";
+// A line under the bars, so silence still shows where they stand.
+const std::string kBaseline = [] {
+    std::string line;
+    for (std::size_t i = 0; i < kSpectrumBands * (kBandWidth + 1) - 1; ++i) {
+        line += "─";
+    }
+    return line;
+}();
 
 void addLine(std::string& screen, std::string_view line) {
     screen += line;
     screen += kClearToLineEnd;
-    screen += "\r\n";
+    screen += '\n';
 }
 
 std::string onOff(const std::optional<bool>& flag) {
@@ -97,8 +105,9 @@ std::string renderWatchScreen(const std::string& server, const PlayerStatus& sta
         for (const auto& row : spectrumRows(*spectrum, kSpectrumRows, kBandWidth)) {
             addLine(screen, "  " + row);
         }
+        addLine(screen, "  " + kBaseline);
     } else {
-        for (int row = 0; row < kSpectrumRows; ++row) {
+        for (int row = 0; row <= kSpectrumRows; ++row) {
             addLine(screen, row == kSpectrumRows / 2 ? "  " + std::string(kSpectrumOff) : "");
         }
     }
