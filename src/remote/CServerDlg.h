@@ -104,6 +104,8 @@ private:
     void handleJoin(std::int32_t userId, net::CNDKMessage& message);
     void addUserEntry(std::int32_t userId, const std::string& name);
     void removeUserEntry(std::int32_t userId);
+    // Forgets every user: names, list lines, browsing choices.
+    void clearUsers();
     [[nodiscard]] std::string userName(std::int32_t userId) const;
 
     // Commands.

@@ -55,6 +55,9 @@ void CServerDlg::stopSequence() {
     library_.reset();
     libraryBuilt_ = false;
     stopHost();
+    // The host dropped every user without telling this side; the list shows
+    // connected users, so it is emptied with them.
+    clearUsers();
     updateServerButtons();
     logEvent(eventText(EventId::ServerStopped));
 }

@@ -57,39 +57,46 @@ void CServerDlg::handleJoin(std::int32_t userId, net::CNDKMessage& message) {
     // The others learn the newcomer's name from the join message as it came.
     sendToAllUsersExcept(userId, message);
 
+    // Once a send to the newcomer fails it has been dropped and announced;
+    // sending on would report it as dropped again for every later reply.
+    const auto reply = [&](std::string_view replyName, const std::string* payload) {
+        message.putText(0, replyName);
+        if (payload != nullptr) {
+            message.putText(1, *payload);
+        }
+        return sendToUser(userId, message);
+    };
+
     for (int index = 0; index < playlist_.count(); ++index) {
         const playback::PlaylistEntry& entry = playlist_.entry(index);
-        message.putText(0, "^AddTrack");
-        message.putText(1, entry.artist + "\\" + entry.title + "\\" + entry.length);
-        sendToUser(userId, message);
+        const std::string track = entry.artist + "\\" + entry.title + "\\" + entry.length;
+        if (!reply("^AddTrack", &track)) {
+            return;
+        }
     }
     for (int slot = 1; slot < library::CMediaLibrary::kMaxArtists; ++slot) {
         const std::string& artist = library_.artist(slot).name;
         if (artist.empty()) {
             break;
         }
-        message.putText(0, "^AddArtist");
-        message.putText(1, artist);
-        sendToUser(userId, message);
+        if (!reply("^AddArtist", &artist)) {
+            return;
+        }
     }
 
     // The switches set only value 0; value 1 keeps what the message held.
-    message.putText(0, playlist_.shuffle() == 1 ? "^ShuffleOn" : "^ShuffleOff");
-    sendToUser(userId, message);
-    message.putText(0, playlist_.repeat() == 1 ? "^RepeatOn" : "^RepeatOff");
-    sendToUser(userId, message);
+    if (!reply(playlist_.shuffle() == 1 ? "^ShuffleOn" : "^ShuffleOff", nullptr) ||
+        !reply(playlist_.repeat() == 1 ? "^RepeatOn" : "^RepeatOff", nullptr)) {
+        return;
+    }
 
     pushStatus(message);
 
-    message.putText(0, "^NumArtists");
-    message.putText(1, std::to_string(library_.artistTotal()));
-    sendToUser(userId, message);
-    message.putText(0, "^NumAlbums");
-    message.putText(1, std::to_string(library_.albumTotal()));
-    sendToUser(userId, message);
-    message.putText(0, "^TotalTracks");
-    message.putText(1, std::to_string(library_.trackTotal()));
-    sendToUser(userId, message);
+    const std::string artists = std::to_string(library_.artistTotal());
+    const std::string albums = std::to_string(library_.albumTotal());
+    const std::string tracks = std::to_string(library_.trackTotal());
+    (void)(reply("^NumArtists", &artists) && reply("^NumAlbums", &albums) &&
+           reply("^TotalTracks", &tracks));
 }
 
 void CServerDlg::onUserDropped(std::int32_t userId, net::DropReason reason) {
@@ -99,6 +106,7 @@ void CServerDlg::onUserDropped(std::int32_t userId, net::DropReason reason) {
     sendToAllUsers(leave);
     logEvent(eventText(dropEvent(reason), name));
     removeUserEntry(userId);
+    selections_.erase(userId);
 }
 
 void CServerDlg::addUserEntry(std::int32_t userId, const std::string& name) {
@@ -160,9 +168,14 @@ void CServerDlg::disconnectSelectedUser() {
 
 void CServerDlg::disconnectAllUsers() {
     dropAllUsers();
+    clearUsers();
+}
+
+void CServerDlg::clearUsers() {
     userNames_.clear();
     userLines_.clear();
     selectedLine_ = -1;
+    selections_.clear();
     view_.userListChanged(userLines_, selectedLine_);
 }
 

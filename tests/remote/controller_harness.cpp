@@ -58,7 +58,7 @@ net::CNDKMessage makeJoin(std::string_view name) {
     return join;
 }
 
-ControllerHarness::ControllerHarness(Sound sound) {
+ControllerHarness::ControllerHarness(Sound sound, net::CNDKHost::Limits limits) {
     if (sound == Sound::Fake) {
         auto fake = std::make_unique<FakeSoundLibrary>();
         fake_ = fake.get();
@@ -68,6 +68,7 @@ ControllerHarness::ControllerHarness(Sound sound) {
     }
     remote::CServerDlg::Options options;
     options.uploadDir = temp_.path() / "uploads";
+    options.hostLimits = limits;
     server_ = std::make_unique<remote::CServerDlg>(*sound_, view_, options);
 }
 

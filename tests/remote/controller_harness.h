@@ -42,7 +42,7 @@ public:
     // with silent output (real decoding and real time).
     enum class Sound { Fake, Real };
 
-    explicit ControllerHarness(Sound sound = Sound::Fake);
+    explicit ControllerHarness(Sound sound = Sound::Fake, net::CNDKHost::Limits limits = {});
     ~ControllerHarness();
 
     // Sets the port field to "0" (a free port) and presses the toggle.

@@ -3,6 +3,8 @@
 // selection, the disconnect operations, the user limit and the ping line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "remote/controller_harness.h"
 
 namespace tembrel::test {
@@ -100,6 +102,39 @@ TEST(SessionJoin, SwitchRepliesOfABareJoinHaveNoValueOne) {
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(textAt(*second, 0), "^RepeatOff");
     EXPECT_EQ(second->valueCount(), 1);
+}
+
+TEST(SessionJoin, NewcomerDroppedDuringItsJoinIsAnnouncedOnce) {
+    // A tiny send backlog: the newcomer's join replies overflow it.
+    net::CNDKHost::Limits limits;
+    limits.maxSendBacklog = 200;
+    ControllerHarness harness(ControllerHarness::Sound::Fake, limits);
+    ASSERT_TRUE(harness.start());
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(harness.queueFakeTrack("/m/" + std::to_string(i) + ".mp3", 1'000,
+                                           "A rather long title number " + std::to_string(i)));
+    }
+    auto bob = harness.connect();
+    ASSERT_NE(bob, nullptr);
+    auto anna = harness.connect();
+    ASSERT_NE(anna, nullptr);
+    ASSERT_TRUE(anna->send(makeJoin("anna")));
+    EXPECT_TRUE(anna->waitForClose());
+
+    const auto leaves = [&] {
+        int count = 0;
+        for (const net::CNDKMessage& m : bob->drain(300)) {
+            count += m.id() == remote::CServerDlg::kIdLeave ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_EQ(leaves(), 1);
+    const auto& log = harness.view().log;
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         "* An error occurred while sending message to anna. The server closed "
+                         "the connection. *"),
+              1);
+    EXPECT_TRUE(harness.server().userNames().empty());
 }
 
 class Session : public ::testing::Test {
