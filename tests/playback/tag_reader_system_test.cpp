@@ -9,6 +9,7 @@
 #include "playback/CTagReader.h"
 #include "playback/SystemSoundLibrary.h"
 #include "support/AudioFixtures.h"
+#include "track_names.h"
 
 namespace tembrel::playback {
 namespace {
@@ -16,13 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TagStyle;
 using test::ToneSpec;
-
-struct Names {
-    std::string title = "(title)";
-    std::string album = "(album)";
-    std::string artist = "(artist)";
-    std::string length = "(length)";
-};
 
 class TagReaderSystemTest : public ::testing::Test {
 protected:
@@ -41,16 +35,23 @@ protected:
     }
 
     int read(const fs::path& file, const std::string& namePath = {}) {
-        names_ = Names{};
+        names_ = TrackNames{};
         return reader_.readTrackInfo(file.string(), namePath.empty() ? file.string() : namePath,
                                      names_.title, names_.album, names_.artist, names_.length);
+    }
+
+    void expectNames(const std::string& title, const std::string& artist,
+                     const std::string& album) const {
+        EXPECT_EQ(names_.title, title);
+        EXPECT_EQ(names_.artist, artist);
+        EXPECT_EQ(names_.album, album);
     }
 
     test::TempDir dir_;
     fs::path folder_;
     std::unique_ptr<SoundLibrary> library_ = createSystemSoundLibrary(AudioOutput::Null);
     CTagReader reader_{*library_};
-    Names names_;
+    TrackNames names_;
 };
 
 TEST_F(TagReaderSystemTest, Id3v2FramesWinOverTheId3v1Tag) {
@@ -60,9 +61,7 @@ TEST_F(TagReaderSystemTest, Id3v2FramesWinOverTheId3v1Tag) {
     const fs::path file = folder_ / "01 Both.mp3";
     ASSERT_TRUE(test::makeMp3(file, spec));
     ASSERT_EQ(read(file), 0);
-    EXPECT_EQ(names_.title, spec.title);
-    EXPECT_EQ(names_.artist, "Tag Artist");
-    EXPECT_EQ(names_.album, "Tag Album");
+    expectNames(spec.title, "Tag Artist", "Tag Album");
     EXPECT_EQ(names_.length, "0:02");
 }
 
@@ -70,9 +69,7 @@ TEST_F(TagReaderSystemTest, Id3v1OnlyFileGivesItsFields) {
     const fs::path file = folder_ / "02 V1.mp3";
     ASSERT_TRUE(test::makeMp3(file, tagged(TagStyle::Id3v1Only)));
     ASSERT_EQ(read(file), 0);
-    EXPECT_EQ(names_.title, "Tag Title");
-    EXPECT_EQ(names_.artist, "Tag Artist");
-    EXPECT_EQ(names_.album, "Tag Album");
+    expectNames("Tag Title", "Tag Artist", "Tag Album");
     EXPECT_EQ(names_.length, "0:02");
 }
 
@@ -80,18 +77,14 @@ TEST_F(TagReaderSystemTest, UnicodeTitleFrameIsIgnored) {
     const fs::path file = folder_ / "03 Unicode.mp3";
     ASSERT_TRUE(test::makeMp3(file, tagged(TagStyle::Id3v2Utf16Title)));
     ASSERT_EQ(read(file), 0);
-    EXPECT_EQ(names_.title, "03 Unicode");
-    EXPECT_EQ(names_.artist, "Tag Artist");
-    EXPECT_EQ(names_.album, "Tag Album");
+    expectNames("03 Unicode", "Tag Artist", "Tag Album");
 }
 
 TEST_F(TagReaderSystemTest, WmaGivesTitleAuthorAndAlbumAttribute) {
     const fs::path file = folder_ / "04 Windows.wma";
     ASSERT_TRUE(test::makeWma(file, tagged(TagStyle::None, 65.0)));
     ASSERT_EQ(read(file), 0);
-    EXPECT_EQ(names_.title, "Tag Title");
-    EXPECT_EQ(names_.artist, "Tag Artist");
-    EXPECT_EQ(names_.album, "Tag Album");
+    expectNames("Tag Title", "Tag Artist", "Tag Album");
     EXPECT_EQ(names_.length, "1:05");
 }
 
@@ -99,16 +92,12 @@ TEST_F(TagReaderSystemTest, UntaggedFileTakesFolderNames) {
     const fs::path file = folder_ / "05 Plain.mp3";
     ASSERT_TRUE(test::makeMp3(file, tagged(TagStyle::None)));
     ASSERT_EQ(read(file), 0);
-    EXPECT_EQ(names_.title, "05 Plain");
-    EXPECT_EQ(names_.album, "Folder Album");
-    EXPECT_EQ(names_.artist, "Folder Artist");
+    expectNames("05 Plain", "Folder Artist", "Folder Album");
     EXPECT_EQ(names_.length, "0:02");
 
     // An upload: the stored copy is opened, the client's path names it.
     ASSERT_EQ(read(file, "C:\\Users\\me\\Music\\Client Artist\\Client Album\\Sent.mp3"), 0);
-    EXPECT_EQ(names_.title, "Sent");
-    EXPECT_EQ(names_.album, "Client Album");
-    EXPECT_EQ(names_.artist, "Client Artist");
+    expectNames("Sent", "Client Artist", "Client Album");
 }
 
 TEST_F(TagReaderSystemTest, UnreadableFilesFailAndKeepTheLength) {

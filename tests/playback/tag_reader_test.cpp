@@ -7,18 +7,12 @@
 
 #include "playback/CTagReader.h"
 #include "support/FakeSoundLibrary.h"
+#include "track_names.h"
 
 namespace tembrel::playback {
 namespace {
 
 using test::FakeSoundLibrary;
-
-struct Names {
-    std::string title = "(title)";
-    std::string album = "(album)";
-    std::string artist = "(artist)";
-    std::string length = "(length)";
-};
 
 std::string frame(std::string_view text, char encoding = 0) {
     return std::string(1, encoding) + std::string(text);
@@ -33,13 +27,13 @@ protected:
     // Reads a registered file whose name path carries no names.
     void readTagged(std::vector<TagField> tags) {
         library_.addFile("/f.mp3", 1000, std::move(tags));
-        names_ = Names{};
+        names_ = TrackNames{};
         ASSERT_EQ(read("/f.mp3", "/f.mp3"), 0);
     }
 
     FakeSoundLibrary library_;
     CTagReader reader_{library_};
-    Names names_;
+    TrackNames names_;
 };
 
 TEST_F(TagReaderTest, UntaggedFileTakesItsNamesFromTheFolders) {
@@ -47,7 +41,7 @@ TEST_F(TagReaderTest, UntaggedFileTakesItsNamesFromTheFolders) {
          {"C:\\Music\\Artist\\Album\\01 Song.mp3", "/home/u/Music/Artist/Album/01 Song.mp3",
           "C:\\Music/Artist\\Album/01 Song.mp3"}) {
         library_.addFile(path, 1000);
-        names_ = Names{};
+        names_ = TrackNames{};
         ASSERT_EQ(read(path, path), 0) << path;
         EXPECT_EQ(names_.title, "01 Song") << path;
         EXPECT_EQ(names_.album, "Album") << path;
@@ -83,7 +77,7 @@ TEST_F(TagReaderTest, ShortPathsSetOnlyTheInnermostNames) {
         {".", "(title)", "(album)", "(artist)"},
     };
     for (const auto& c : cases) {
-        names_ = Names{};
+        names_ = TrackNames{};
         ASSERT_EQ(read("/f.mp3", c.path), 0) << c.path;
         EXPECT_EQ(names_.title, c.title) << c.path;
         EXPECT_EQ(names_.album, c.album) << c.path;
