@@ -17,7 +17,7 @@ struct LoadedSettings {
     std::string portText = "6000";
     std::array<std::string, 5> locations{};
     int volume = 128;
-    int dspCode = 1;
+    int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate

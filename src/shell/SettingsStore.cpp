@@ -1,0 +1,197 @@
+// The settings store on QSettings: an INI file per user (or at a given path)
+// with the group "Settings", written atomically through QSaveFile.
+#include "shell/SettingsStore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QStringList>
+
+#include <algorithm>
+#include <limits>
+
+namespace tembrel::shell {
+
+namespace {
+
+constexpr const char* kOrganisation = "Orvanik";
+constexpr const char* kApplication = "Quenmark";
+constexpr const char* kGroup = "Settings";
+
+// Both markers hold this text; the playback marker is only named differently.
+constexpr const char* kMarkerText = "SettingsSaved";
+constexpr const char* kConnectionMarker = "SettingsSaved";
+constexpr const char* kPlaybackMarker = "Settings2Saved";
+constexpr const char* kPortValue = "ServerPort";
+constexpr const char* kVolumeValue = "Volume";
+constexpr const char* kDspValue = "DSP";
+
+constexpr const char* kDefaultPortText = "6000";
+constexpr int kDefaultVolume = 128;
+constexpr int kMinVolume = 0;
+constexpr int kMaxVolume = 255;
+constexpr int kDefaultDspCode = 1;
+constexpr int kNoDspCode = 0;
+// Stored texts are read with room for this many bytes.
+constexpr std::size_t kMaxTextBytes = 128;
+
+QString locationValueName(std::size_t index) {
+    return QStringLiteral("Location%1").arg(index + 1);
+}
+
+// Cuts a text longer than the room it is read with, at a whole UTF-8
+// character so that the result is still valid text.
+void cutToTextRoom(std::string& text) noexcept {
+    if (text.size() <= kMaxTextBytes) {
+        return;
+    }
+    std::size_t cut = kMaxTextBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U) {
+        --cut;
+    }
+    text.resize(cut);
+}
+
+// A stored text, or nothing when the value is missing. A text written with a
+// terminating zero reads the same as one without it.
+std::optional<std::string> readText(const QSettings& settings, const QString& name) {
+    const QVariant value = settings.value(name);
+    if (!value.isValid()) {
+        return std::nullopt;
+    }
+    // An INI line such as "Location1=/music/a,b" reads back as a list.
+    const QString text = value.typeId() == QMetaType::QStringList
+                             ? value.toStringList().join(QLatin1Char(','))
+                             : value.toString();
+    std::string bytes = text.toStdString();
+    if (!bytes.empty() && bytes.back() == '\0') {
+        bytes.pop_back();
+    }
+    cutToTextRoom(bytes);
+    return bytes;
+}
+
+bool markerAccepted(const QSettings& settings, const char* marker) {
+    return readText(settings, QString::fromLatin1(marker)) == std::string(kMarkerText);
+}
+
+// A stored number, or nothing when it is missing or not a whole number.
+std::optional<long long> readNumber(const QSettings& settings, const char* name) {
+    bool ok = false;
+    const long long number = settings.value(QString::fromLatin1(name)).toLongLong(&ok);
+    return ok ? std::optional<long long>(number) : std::nullopt;
+}
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void report(const SettingsStore::LogSink& log, const std::string& line) {
+    if (log) {
+        log(line);
+    }
+}
+
+// Writes the file. A damaged file was read as far as it went and is now
+// written anew with the values just saved, so only a failed write is
+// reported, as a log line: saving itself tells the caller nothing.
+void finishSave(QSettings& settings, const SettingsStore::LogSink& log) {
+    settings.sync();
+    if (settings.status() == QSettings::AccessError) {
+        report(log, "Settings could not be saved to " + settings.fileName().toStdString());
+    }
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(std::optional<std::filesystem::path> iniFile, LogSink log)
+    : iniFile_(std::move(iniFile)), log_(std::move(log)) {}
+
+SettingsStore::~SettingsStore() = default;
+
+std::unique_ptr<QSettings> SettingsStore::open() const {
+    auto settings = iniFile_
+                        ? std::make_unique<QSettings>(QFile::decodeName(iniFile_->c_str()),
+                                                      QSettings::IniFormat)
+                        : std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                      QString::fromLatin1(kOrganisation),
+                                                      QString::fromLatin1(kApplication));
+    // Writes go to a temporary file that replaces the old one only when
+    // complete, so a crash while saving never leaves a broken file.
+    settings->setAtomicSyncRequired(true);
+    return settings;
+}
+
+LoadedSettings SettingsStore::load() const {
+    // Until the group is found nothing was ever stored (or nothing can be
+    // read): the defaults of a first run, with code 0 so that applying it
+    // leaves the spectrum off and no rate checked.
+    LoadedSettings loaded;
+    loaded.dspCode = kNoDspCode;
+    const std::unique_ptr<QSettings> settings = open();
+    switch (settings->status()) {
+    case QSettings::NoError:
+        break;
+    case QSettings::AccessError:
+        report(log_, "Settings file " + settings->fileName().toStdString() +
+                         " cannot be read; using the defaults");
+        return loaded;
+    case QSettings::FormatError:
+        report(log_, "Settings file " + settings->fileName().toStdString() +
+                         " is damaged; using the defaults");
+        return loaded;
+    }
+    if (!settings->childGroups().contains(QString::fromLatin1(kGroup))) {
+        return loaded;
+    }
+    settings->beginGroup(QString::fromLatin1(kGroup));
+    loaded.dspCode = kDefaultDspCode;
+
+    if (markerAccepted(*settings, kConnectionMarker)) {
+        loaded.portText =
+            readText(*settings, QString::fromLatin1(kPortValue)).value_or(kDefaultPortText);
+    }
+
+    if (markerAccepted(*settings, kPlaybackMarker)) {
+        // Volumes outside 0-255 are brought into range rather than handed on.
+        loaded.volume = static_cast<int>(std::clamp<long long>(
+            readNumber(*settings, kVolumeValue).value_or(kDefaultVolume), kMinVolume, kMaxVolume));
+        // The code is kept as stored: one outside 1-4 changes nothing when
+        // applied. Numbers beyond int are such codes too.
+        const long long code = readNumber(*settings, kDspValue).value_or(kDefaultDspCode);
+        loaded.dspCode =
+            code >= std::numeric_limits<int>::min() && code <= std::numeric_limits<int>::max()
+                ? static_cast<int>(code)
+                : 0;
+    }
+
+    for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
+        loaded.locations[index] = readText(*settings, locationValueName(index)).value_or("");
+    }
+    settings->endGroup();
+    return loaded;
+}
+
+void SettingsStore::saveConnection(std::string_view portText,
+                                   const std::array<std::string, 5>& locations) {
+    const std::unique_ptr<QSettings> settings = open();
+    settings->beginGroup(QString::fromLatin1(kGroup));
+    settings->setValue(QString::fromLatin1(kPortValue), toQString(portText));
+    for (std::size_t index = 0; index < locations.size(); ++index) {
+        settings->setValue(locationValueName(index), toQString(locations[index]));
+    }
+    settings->setValue(QString::fromLatin1(kConnectionMarker), QString::fromLatin1(kMarkerText));
+    settings->endGroup();
+    finishSave(*settings, log_);
+}
+
+void SettingsStore::savePlayback(int volume, int dspCode) {
+    const std::unique_ptr<QSettings> settings = open();
+    settings->beginGroup(QString::fromLatin1(kGroup));
+    settings->setValue(QString::fromLatin1(kVolumeValue), volume);
+    settings->setValue(QString::fromLatin1(kDspValue), dspCode);
+    settings->setValue(QString::fromLatin1(kPlaybackMarker), QString::fromLatin1(kMarkerText));
+    settings->endGroup();
+    finishSave(*settings, log_);
+}
+
+} // namespace tembrel::shell
