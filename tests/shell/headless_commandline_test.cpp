@@ -1,0 +1,148 @@
+// The server's command-line flags, the choice between window and headless
+// run, and the console view's lines.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "shell/CommandLine.h"
+#include "shell/HeadlessConsole.h"
+#include "shell/HeadlessMain.h"
+
+namespace tembrel::shell {
+namespace {
+
+[[nodiscard]] CommandLine parse(std::vector<std::string_view> args) {
+    return parseCommandLine(args);
+}
+
+TEST(CommandLineFlags, NoFlagsRunWithStoredSettings) {
+    const CommandLine result = parse({});
+    EXPECT_EQ(result.action, CommandLine::Action::Run);
+    EXPECT_FALSE(result.options.headless);
+    EXPECT_FALSE(result.options.port.has_value());
+    EXPECT_TRUE(result.options.locations.empty());
+    EXPECT_EQ(result.options.audio, playback::AudioOutput::Auto);
+    EXPECT_FALSE(result.options.spectrum.has_value());
+    EXPECT_FALSE(result.options.settingsFile.has_value());
+    EXPECT_TRUE(result.options.uploadDir.empty());
+}
+
+TEST(CommandLineFlags, EveryFlagWithItsValue) {
+    const CommandLine result =
+        parse({"--headless", "--port", "6100", "--location", "/a", "--location=/b", "--settings",
+               "/tmp/s.ini", "--audio", "null", "--upload-dir", "/tmp/up", "--spectrum", "30"});
+    ASSERT_EQ(result.action, CommandLine::Action::Run) << result.error;
+    EXPECT_TRUE(result.options.headless);
+    EXPECT_EQ(result.options.port, 6100);
+    EXPECT_EQ(result.options.locations, (std::vector<std::string>{"/a", "/b"}));
+    EXPECT_EQ(result.options.settingsFile, std::filesystem::path("/tmp/s.ini"));
+    EXPECT_EQ(result.options.audio, playback::AudioOutput::Null);
+    EXPECT_EQ(result.options.uploadDir, std::filesystem::path("/tmp/up"));
+    EXPECT_EQ(result.options.spectrum, remote::SpectrumRate::Fps30);
+    EXPECT_EQ(parse({"--spectrum", "off"}).options.spectrum, remote::SpectrumRate::Off);
+    EXPECT_EQ(parse({"--spectrum=60"}).options.spectrum, remote::SpectrumRate::Fps60);
+}
+
+TEST(CommandLineFlags, HelpAndVersion) {
+    EXPECT_EQ(parse({"--port", "1", "--help"}).action, CommandLine::Action::Help);
+    EXPECT_EQ(parse({"--version"}).action, CommandLine::Action::Version);
+    EXPECT_EQ(versionText(), "Tembrel Server Version 0.9b");
+    EXPECT_NE(usageText("tembrel-server").find("--location DIR"), std::string::npos);
+}
+
+TEST(CommandLineFlags, BadFlagsAreErrors) {
+    const std::vector<std::vector<std::string_view>> bad{{"--bogus"},       {"-x"},
+                                                         {"--port"},        {"--port", "x"},
+                                                         {"--port", "-1"},  {"--port", "65536"},
+                                                         {"--port", "80a"}, {"--audio", "loud"},
+                                                         {"--audio"},       {"--spectrum", "45"},
+                                                         {"--location"},    {"--settings", ""},
+                                                         {"--upload-dir"},  {"--headless=yes"},
+                                                         {"positional"}};
+    for (const auto& args : bad) {
+        const CommandLine result = parse(args);
+        EXPECT_EQ(result.action, CommandLine::Action::Error) << args.front();
+        EXPECT_FALSE(result.error.empty());
+    }
+    std::vector<std::string_view> six;
+    for (int i = 0; i < 6; ++i) {
+        six.push_back("--location");
+        six.push_back("/x");
+    }
+    EXPECT_EQ(parse(six).action, CommandLine::Action::Error) << "at most five Locations";
+    six.resize(10);
+    EXPECT_EQ(parse(six).options.locations.size(), 5u);
+}
+
+class Environment {
+public:
+    explicit Environment(const char* name) : name_(name) {
+        if (const char* value = std::getenv(name)) {
+            saved_ = value;
+        }
+    }
+    ~Environment() {
+        if (saved_) {
+            ::setenv(name_, saved_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+    void set(const char* value) {
+        if (value == nullptr) {
+            ::unsetenv(name_);
+        } else {
+            ::setenv(name_, value, 1);
+        }
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+TEST(DisplayCheck, NeedsADisplayOrANamedPlatform) {
+    Environment platform("QT_QPA_PLATFORM");
+    Environment display("DISPLAY");
+    Environment wayland("WAYLAND_DISPLAY");
+    platform.set(nullptr);
+    display.set(nullptr);
+    wayland.set(nullptr);
+    EXPECT_FALSE(displayAvailable());
+    display.set(":0");
+    EXPECT_TRUE(displayAvailable());
+    platform.set("offscreen");
+    EXPECT_FALSE(displayAvailable()) << "offscreen never opens a window";
+    display.set(nullptr);
+    wayland.set("wayland-0");
+    platform.set("minimal");
+    EXPECT_FALSE(displayAvailable());
+    platform.set("xcb");
+    EXPECT_TRUE(displayAvailable());
+    platform.set(nullptr);
+    EXPECT_TRUE(displayAvailable());
+}
+
+TEST(HeadlessConsoleView, PrintsLogLinesAndNoticesButNotTheStatusLine) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    {
+        HeadlessConsole console(out);
+        console.logLineAppended("Start Listening");
+        console.statusLineChanged("CPU Usage: 1.00");
+        console.showNotice("Loading a song", "File not found",
+                           remote::ServerView::NoticeKind::Error);
+        console.userListChanged({"anna"}, 0);
+    }
+    std::rewind(out);
+    std::string text(256, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), out));
+    std::fclose(out);
+    EXPECT_EQ(text, "Start Listening\nLoading a song: File not found\n");
+}
+
+} // namespace
+} // namespace tembrel::shell
