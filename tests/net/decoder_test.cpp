@@ -121,9 +121,9 @@ TEST(Decoder, LimitsAreConfigurable) {
 
     // Many small values whose total passes the limit only at the last one.
     Bytes many = header(1, 4);
+    const Bytes scalar = {0x05, 1, 0, 0, 0, 0, 0, 0, 0};
     for (int i = 0; i < 4; ++i) {
-        many.insert(many.end(), {0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0x0A, 0x03, 'a', 'b', 'c'});
-        many.resize(many.size() - 5); // keep only the 9-byte scalar values
+        many = concat(many, scalar);
     }
     EXPECT_EQ(many.size(), 8u + 4 * 9);
     EXPECT_EQ(small.decode(many, out, consumed), Result::Complete);
