@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -40,8 +42,13 @@ TEST(SettingsStore, FirstRunGivesTheDefaultsAndWritesNothing) {
 TEST(SettingsStore, DefaultStoreIsTheQuenmarkFileOfOrvanik) {
     QTemporaryDir config;
     ASSERT_TRUE(config.isValid());
-    // Keeps this test (and every later one) away from the real user folder.
+    // Keeps this test away from the real user folder; Qt's own default comes
+    // back afterwards.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    const std::unique_ptr<void, void (*)(void*)> restore(&config, [](void*) {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    });
 
     SettingsStore store;
     store.savePlayback(99, 3);
