@@ -1,0 +1,160 @@
+// Starting and stopping the real server, and running the real client.
+#include "ServerProcess.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <chrono>
+#include <iostream>
+
+namespace tembrel::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStartTimeoutMs = 30000;
+constexpr int kProbeIntervalMs = 100;
+constexpr int kStopTimeoutMs = 15000;
+
+QString q(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+QProcessEnvironment quietEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    return environment;
+}
+
+RemoteRun collect(QProcess& process, bool finished) {
+    RemoteRun run;
+    run.finished = finished && process.exitStatus() == QProcess::NormalExit;
+    run.exitCode = run.finished ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+} // namespace
+
+void ServerTest::SetUp() {
+    ASSERT_TRUE(server_.ready()) << server_.log();
+}
+
+void ServerTest::TearDown() {
+    if (HasFailure()) {
+        std::cerr << "server log:\n" << server_.log();
+    }
+}
+
+RemoteRun ServerTest::ok(const QStringList& arguments) {
+    RemoteRun run = server_.remote(arguments);
+    EXPECT_EQ(run.exitCode, 0) << arguments.join(' ').toStdString() << "\n" << run.err;
+    return run;
+}
+
+std::filesystem::path demoLibrary() {
+    return std::filesystem::path(TEMBREL_SOURCE_DIR) / "demo" / "music";
+}
+
+int freePort() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0)) {
+        return 0;
+    }
+    return probe.serverPort();
+}
+
+ServerProcess::ServerProcess(const QStringList& extra)
+    : process_(std::make_unique<QProcess>()), port_(freePort()) {
+    std::filesystem::create_directories(uploadDir());
+    QStringList arguments{QStringLiteral("--headless"),
+                          QStringLiteral("--audio"),
+                          QStringLiteral("null"),
+                          QStringLiteral("--port"),
+                          QString::number(port_),
+                          QStringLiteral("--location"),
+                          q(demoLibrary()),
+                          QStringLiteral("--settings"),
+                          q(dir_.path() / "settings.ini"),
+                          QStringLiteral("--upload-dir"),
+                          q(uploadDir())};
+    arguments += extra;
+    process_->setProcessEnvironment(quietEnvironment());
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments);
+    if (!process_->waitForStarted(kStartTimeoutMs)) {
+        return;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
+    while (Clock::now() < deadline && process_->state() == QProcess::Running) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port_));
+        if (probe.waitForConnected(kProbeIntervalMs)) {
+            probe.disconnectFromHost();
+            ready_ = true;
+            return;
+        }
+        QThread::msleep(kProbeIntervalMs);
+    }
+}
+
+ServerProcess::~ServerProcess() {
+    if (process_->state() != QProcess::NotRunning) {
+        process_->kill();
+        process_->waitForFinished(kStopTimeoutMs);
+    }
+}
+
+bool ServerProcess::stop() {
+    process_->terminate();
+    return process_->waitForFinished(kStopTimeoutMs) &&
+           process_->exitStatus() == QProcess::NormalExit;
+}
+
+std::string ServerProcess::log() {
+    log_ += process_->readAll().toStdString();
+    return log_;
+}
+
+RemoteRun ServerProcess::remote(const QStringList& arguments, int timeoutMs) const {
+    QStringList all{QStringLiteral("--port"), QString::number(port_), QStringLiteral("--name"),
+                    QStringLiteral("e2e")};
+    all += arguments;
+    return runRemote(all, timeoutMs);
+}
+
+RemoteRun runRemote(const QStringList& arguments, int timeoutMs) {
+    QProcess process;
+    process.setProcessEnvironment(quietEnvironment());
+    process.start(QStringLiteral(TEMBREL_REMOTE_BINARY), arguments);
+    const bool finished = process.waitForFinished(timeoutMs);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return collect(process, finished);
+}
+
+std::unique_ptr<QProcess> startRemote(const QStringList& arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(quietEnvironment());
+    process->start(QStringLiteral(TEMBREL_REMOTE_BINARY), arguments);
+    process->waitForStarted();
+    return process;
+}
+
+RemoteRun finishRemote(QProcess& process, int timeoutMs) {
+    process.terminate();
+    const bool finished = process.waitForFinished(timeoutMs);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return collect(process, finished);
+}
+
+} // namespace tembrel::test
