@@ -63,6 +63,9 @@ private:
     void watch(CNDKSocket& socket);
     void onReadyRead(CNDKSocket* socket);
     void onConnectionLost(CNDKSocket* socket);
+    // Reads and hands on what `socket` received; after a lost connection the
+    // user is then dropped.
+    void serve(CNDKSocket* socket, bool connectionLost);
     void onPartialTimeout(CNDKSocket* socket);
     void receive(std::int32_t userId, CNDKSocket& socket);
     void handle(std::int32_t userId, CNDKMessage& message);

@@ -7,28 +7,23 @@
 namespace tembrel::net {
 
 void CNDKHost::Impl::onReadyRead(CNDKSocket* socket) {
-    EventScope scope(*this);
-    const std::int32_t userId = peers_.idOf(socket);
-    if (userId <= 0) {
-        return;
-    }
-    if (socket->handingOn_) {
-        // A callback ran the event loop while this user's previous batch was
-        // being handed on; the new bytes wait so that order is kept.
-        socket->readAgain_ = true;
-        return;
-    }
-    receive(userId, *socket);
+    serve(socket, false);
 }
 
 void CNDKHost::Impl::onConnectionLost(CNDKSocket* socket) {
+    serve(socket, true);
+}
+
+void CNDKHost::Impl::serve(CNDKSocket* socket, bool connectionLost) {
     EventScope scope(*this);
     const std::int32_t userId = peers_.idOf(socket);
     if (userId <= 0) {
         return;
     }
-    socket->lost_ = true;
+    socket->lost_ = socket->lost_ || connectionLost;
     if (socket->handingOn_) {
+        // A callback ran the event loop while this user's previous batch was
+        // being handed on; the new bytes wait so that order is kept.
         socket->readAgain_ = true;
         return;
     }
