@@ -1,0 +1,152 @@
+// The real sound library's stream table: opening for playback or for tags
+// and length only, closing, and the tag fields of open streams.
+#include "playback/SystemSoundLibraryImpl.h"
+
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "playback/FfmpegDecoder.h"
+#include "playback/TagFields.h"
+
+namespace tembrel::playback {
+
+OpenStream* SystemSoundLibrary::find(StreamHandle stream) const {
+    const auto found = streams_.find(stream);
+    if (found == streams_.end()) {
+        error_ = kErrInvalidParam;
+        return nullptr;
+    }
+    return &found->second;
+}
+
+StreamHandle SystemSoundLibrary::store(OpenStream stream) {
+    const StreamHandle handle = nextHandle_++;
+    if (nextHandle_ <= kNoStream) {
+        nextHandle_ = kNoStream + 1;
+    }
+    streams_.emplace(handle, std::move(stream));
+    return handle;
+}
+
+StreamHandle SystemSoundLibrary::openStream(const std::string& path, OpenPurpose purpose) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        fail(kErrFileNotFound);
+        return kNoStream;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        fail(kErrFileBad);
+        return kNoStream;
+    }
+    try {
+        return purpose == OpenPurpose::Playback ? openPlayback(path) : openInformation(path);
+    } catch (const std::bad_alloc&) {
+        fail(kErrMemory);
+    } catch (const std::system_error&) {
+        fail(kErrFileBad); // the decoder thread could not be started
+    }
+    return kNoStream;
+}
+
+StreamHandle SystemSoundLibrary::openInformation(const std::string& path) {
+    OpenStream stream{path, 0, std::nullopt, nullptr, {}};
+    std::optional<FileTags> tags = readFileTags(path, true);
+    if (tags && tags->hasAudio) {
+        stream.lengthMs = tags->lengthMs;
+    } else {
+        // TagLib does not know the type, or found no audio: let FFmpeg decide
+        // from the container header.
+        int error = kErrNone;
+        const int length = FfmpegDecoder::probeLengthMs(path, error);
+        if (length < 0) {
+            fail(error);
+            return kNoStream;
+        }
+        stream.lengthMs = length;
+    }
+    stream.tags = tags ? std::move(tags->fields) : std::vector<TagField>{};
+    return store(std::move(stream));
+}
+
+StreamHandle SystemSoundLibrary::openPlayback(const std::string& path) {
+    if (!isInitialized()) {
+        fail(kErrUninitialized);
+        return kNoStream;
+    }
+    int error = kErrNone;
+    std::unique_ptr<FfmpegDecoder> decoder = FfmpegDecoder::open(path, mixRate_, error);
+    if (!decoder) {
+        fail(error);
+        return kNoStream;
+    }
+    const int lengthMs = decoder->lengthMs();
+    const auto ringFrames =
+        static_cast<std::size_t>(bufferMs_) * static_cast<std::size_t>(mixRate_) / 1000;
+    const StreamHandle handle = nextHandle_;
+    auto playback = std::make_unique<PlaybackStream>(handle, std::move(decoder), ringFrames, cpu_);
+    return store(OpenStream{path, lengthMs, std::nullopt, std::move(playback), {}});
+}
+
+bool SystemSoundLibrary::closeStream(StreamHandle stream) {
+    OpenStream* open = find(stream);
+    if (open == nullptr) {
+        return false;
+    }
+    if (open->playback && mixer_) {
+        mixer_->detach(*open->playback);
+    }
+    streams_.erase(stream); // a queued end notice for it finds nothing
+    return true;
+}
+
+int SystemSoundLibrary::streamLengthMs(StreamHandle stream) const {
+    const OpenStream* open = find(stream);
+    return open != nullptr ? open->lengthMs : 0;
+}
+
+const std::vector<TagField>* SystemSoundLibrary::tagsOf(StreamHandle stream) const {
+    OpenStream* open = find(stream);
+    if (open == nullptr) {
+        return nullptr;
+    }
+    if (!open->tags) {
+        std::optional<FileTags> tags = readFileTags(open->path, false);
+        open->tags = tags ? std::move(tags->fields) : std::vector<TagField>{};
+    }
+    return &*open->tags;
+}
+
+std::optional<std::string> SystemSoundLibrary::findTagField(StreamHandle stream, int type,
+                                                            std::string_view name) const {
+    if (const std::vector<TagField>* tags = tagsOf(stream)) {
+        for (const TagField& field : *tags) {
+            if (field.type == type && field.name == name) {
+                return field.value;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> SystemSoundLibrary::tagFieldCount(StreamHandle stream) const {
+    if (const std::vector<TagField>* tags = tagsOf(stream)) {
+        return static_cast<int>(tags->size());
+    }
+    return std::nullopt;
+}
+
+std::optional<TagField> SystemSoundLibrary::tagField(StreamHandle stream, int index) const {
+    const std::vector<TagField>* tags = tagsOf(stream);
+    if (tags == nullptr) {
+        return std::nullopt;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= tags->size()) {
+        fail(kErrInvalidParam);
+        return std::nullopt;
+    }
+    return (*tags)[static_cast<std::size_t>(index)];
+}
+
+} // namespace tembrel::playback
