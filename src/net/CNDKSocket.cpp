@@ -17,6 +17,9 @@ constexpr std::chrono::milliseconds kCloseGrace{5000};
 
 CNDKSocket::CNDKSocket(QTcpSocket* tcp, QObject& context) : tcp_(tcp), context_(context) {
     partialTimer_.setSingleShot(true);
+    // Most traffic is small messages; start with room for many of them.
+    input_.reserve(kNdkArchiveBufferSize);
+    output_.reserve(kNdkArchiveBufferSize);
 }
 
 CNDKSocket::~CNDKSocket() {
