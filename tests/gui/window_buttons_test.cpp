@@ -56,19 +56,18 @@ TEST(WindowButtons, DisconnectUserDropsTheSelectedUserOnly) {
     auto bob = h.join("bob");
     QListWidget* users = h.controls().users;
     ASSERT_EQ(users->count(), 2);
+    // The newest user's line is the selected one.
+    ASSERT_EQ(users->currentRow(), 1);
+    EXPECT_TRUE(users->item(1)->isSelected());
 
-    // Nothing selected: the button drops nobody.
+    // The local user picks the other line.
+    users->setCurrentRow(0);
+    ASSERT_EQ(users->item(0)->text(), QStringLiteral("alice"));
     h.controls().disconnectUser->click();
-    EXPECT_FALSE(bob->waitForClose(200));
-    EXPECT_EQ(users->count(), 2);
-
-    users->setCurrentRow(1);
-    ASSERT_EQ(users->item(1)->text(), QStringLiteral("bob"));
-    h.controls().disconnectUser->click();
-    EXPECT_TRUE(bob->waitForClose());
+    EXPECT_TRUE(alice->waitForClose());
     ASSERT_TRUE(waitUntil([&] { return users->count() == 1; }));
-    EXPECT_EQ(h.userLines(), QStringList{QStringLiteral("alice")});
-    EXPECT_TRUE(alice->isConnected());
+    EXPECT_EQ(h.userLines(), QStringList{QStringLiteral("bob")});
+    EXPECT_TRUE(bob->isConnected());
 }
 
 TEST(WindowButtons, DisconnectAllDropsEveryUserAndEmptiesTheList) {
@@ -97,6 +96,28 @@ TEST(WindowButtons, FailedListenShowsANonModalErrorAndKeepsStart) {
     EXPECT_FALSE(h.controller().isHosting());
     EXPECT_EQ(h.controls().startStop->text(), QStringLiteral("&Start"));
     EXPECT_FALSE(h.controls().disconnectAll->isEnabled());
+}
+
+TEST(WindowButtons, NoticesBeyondTheOpenLimitGoToTheLog) {
+    WindowHarness h;
+    h.open();
+    constexpr int kLimit = shell::MainWindow::kMaxOpenNotices;
+    for (int i = 0; i <= kLimit; ++i) {
+        h.window().showNotice("Loading a song", "File not found " + std::to_string(i),
+                              remote::ServerView::NoticeKind::Error);
+    }
+    for (int i = 0; i < kLimit; ++i) {
+        EXPECT_EQ(h.notices(QStringLiteral("File not found %1").arg(i)).size(), 1u);
+    }
+    const QString last = QStringLiteral("File not found %1").arg(kLimit);
+    EXPECT_TRUE(h.notices(last).empty());
+    EXPECT_EQ(h.logLines().back(), last);
+
+    // Closing one makes room for the next.
+    h.notices(QStringLiteral("File not found 0")).front()->close();
+    ASSERT_TRUE(waitUntil([&] { return h.notices(QStringLiteral("File not found 0")).empty(); }));
+    h.window().showNotice("Loading a song", "again", remote::ServerView::NoticeKind::Error);
+    EXPECT_EQ(h.notices(QStringLiteral("again")).size(), 1u);
 }
 
 TEST(WindowButtons, StatusLineShowsTheSpectrumStepsCpuUsage) {

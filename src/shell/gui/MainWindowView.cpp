@@ -57,7 +57,12 @@ void MainWindow::hostingChanged(bool hosting) {
 
 QMessageBox* MainWindow::openBox(const QString& caption, const QString& text,
                                  QMessageBox::Icon icon) {
-    notices_.erase(std::remove(notices_.begin(), notices_.end(), nullptr), notices_.end());
+    // A closed box is deleted later; it stops counting as soon as it is hidden.
+    notices_.erase(std::remove_if(notices_.begin(), notices_.end(),
+                                  [](const QPointer<QMessageBox>& box) {
+                                      return box.isNull() || !box->isVisible();
+                                  }),
+                   notices_.end());
     if (static_cast<int>(notices_.size()) >= kMaxOpenNotices) {
         if (app_) {
             app_->controller().appendLog(text.toStdString());
