@@ -63,7 +63,10 @@ void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
         }
         socket.handingOn_ = false;
         giveBack(std::move(batch));
-    } while (socket.readAgain_ && peers_.find(userId) == &socket);
+        // Qt does not signal bytes that arrive while a callback runs the
+        // event loop inside the readyRead handler: they are picked up here.
+    } while (peers_.find(userId) == &socket &&
+             (socket.readAgain_ || socket.tcp().bytesAvailable() > 0));
 
     if (socket.lost_ && peers_.find(userId) == &socket) {
         // The connection ended: what arrived before the end has been handed

@@ -208,3 +208,25 @@ TEST(HostReceive, CallbacksMaySendAndDropFromInside) {
     EXPECT_TRUE(b.waitForClose());
     EXPECT_EQ(host.userCount(), 2);
 }
+
+TEST(HostReceive, CallbackRunningTheEventLoopDoesNotReorderMessages) {
+    RecordingHost host;
+    const quint16 port = host.start();
+    TestClient client;
+    ASSERT_EQ(host.admit(client, port), 1);
+    std::vector<std::string> handled;
+    host.onMessage = [&](std::int32_t, CNDKMessage& m) {
+        if (textAt(m, 0) == "First") {
+            // The next message arrives while this one is still being handled
+            // and the event loop runs (as under a modal dialog).
+            ASSERT_TRUE(client.sendRaw(encoded(makeCommand("Second"))));
+            pumpEvents(50);
+            handled.push_back("First done");
+        } else {
+            handled.push_back(textAt(m, 0));
+        }
+    };
+    ASSERT_TRUE(client.send(makeCommand("First")));
+    EXPECT_TRUE(waitUntil([&] { return handled.size() == 2; }));
+    EXPECT_EQ(handled, (std::vector<std::string>{"First done", "Second"}));
+}
