@@ -15,11 +15,10 @@
 #include <vector>
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QMetaObject>
 
 #include <benchmark/benchmark.h>
 
+#include "BenchServer.h"
 #include "LoopbackClient.h"
 #include "playback/SystemSoundLibrary.h"
 #include "remote/CServerDlg.h"
@@ -28,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tembrel::bench::LoopbackClient;
+using tembrel::bench::SilentView;
 using tembrel::net::CNDKMessage;
 using Clock = std::chrono::steady_clock;
 
@@ -35,18 +35,6 @@ constexpr int kClients = 20;
 constexpr int kDefaultSeconds = 30;
 // The period chosen takes effect at the step after the one already armed.
 constexpr auto kSettle = std::chrono::milliseconds(1500);
-
-class SilentView final : public tembrel::remote::ServerView {
-public:
-    void logLineAppended(std::string_view) override {}
-    void userListChanged(const std::vector<std::string>&, int) override {}
-    void statusLineChanged(std::string_view) override {}
-    void hostingChanged(bool) override {}
-    void showNotice(std::string_view, std::string_view, NoticeKind) override {}
-    void portIntegerRequired() override {}
-    void spectrumCheckChanged(int) override {}
-    void fieldsChanged() override {}
-};
 
 int measuredSeconds() {
     const char* text = std::getenv("TEMBREL_BENCH_SECONDS");
@@ -138,21 +126,12 @@ Measurement listen(int port, int seconds) {
 }
 
 void BM_SpectrumFanout60(benchmark::State& state) {
-    std::string pattern = (fs::temp_directory_path() / "tembrel-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        state.SkipWithError("no temp folder");
-        return;
-    }
-    const fs::path root = pattern;
+    const tembrel::bench::ScratchFolder scratch;
+    const fs::path root = scratch.path();
     const int seconds = measuredSeconds();
     const fs::path track = root / "tone.mp3";
-    const std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-                                "sine=frequency=440:duration=" +
-                                std::to_string(seconds + 30) +
-                                " -ac 2 -ar 44100 -c:a libmp3lame -b:a 128k '" + track.string() +
-                                "'";
-    if (std::system(command.c_str()) != 0) {
-        state.SkipWithError("ffmpeg failed");
+    if (root.empty() || !tembrel::bench::makeToneMp3(track, seconds + 30)) {
+        state.SkipWithError("could not generate the track (ffmpeg)");
         return;
     }
 
@@ -169,16 +148,10 @@ void BM_SpectrumFanout60(benchmark::State& state) {
     const int port = server.listeningPort();
 
     for (auto _ : state) {
-        QEventLoop loop;
-        Measurement measured;
         const double processBefore = cpuSeconds(RUSAGE_SELF);
         const double mainBefore = cpuSeconds(RUSAGE_THREAD);
-        std::thread listener([&] {
-            measured = listen(port, seconds);
-            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-        });
-        loop.exec();
-        listener.join();
+        const Measurement measured =
+            tembrel::bench::whileServing([&] { return listen(port, seconds); });
         const double mainCpu = cpuSeconds(RUSAGE_THREAD) - mainBefore;
         const double processCpu = cpuSeconds(RUSAGE_SELF) - processBefore;
         if (!measured.ok) {
@@ -205,8 +178,6 @@ void BM_SpectrumFanout60(benchmark::State& state) {
         state.counters["server_cpu_pct"] = 100.0 * (processCpu - measured.clientCpuSeconds) / wall;
         state.counters["main_thread_cpu_pct"] = 100.0 * mainCpu / wall;
     }
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
 }
 
 BENCHMARK(BM_SpectrumFanout60)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);

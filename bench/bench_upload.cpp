@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +18,10 @@
 #include <vector>
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QMetaObject>
 
 #include <benchmark/benchmark.h>
 
+#include "BenchServer.h"
 #include "LoopbackClient.h"
 #include "playback/SystemSoundLibrary.h"
 #include "remote/CServerDlg.h"
@@ -32,6 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using tembrel::bench::LoopbackClient;
+using tembrel::bench::SilentView;
+using tembrel::bench::whileServing;
 using tembrel::net::CNDKMessage;
 using tembrel::net::CNDKValue;
 using tembrel::net::ValueType;
@@ -41,36 +41,16 @@ constexpr std::size_t kFileBytes = std::size_t{50} << 20;
 constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
 constexpr int kIterations = 3;
 
-class SilentView final : public tembrel::remote::ServerView {
-public:
-    void logLineAppended(std::string_view) override {}
-    void userListChanged(const std::vector<std::string>&, int) override {}
-    void statusLineChanged(std::string_view) override {}
-    void hostingChanged(bool) override {}
-    void showNotice(std::string_view, std::string_view, NoticeKind) override {}
-    void portIntegerRequired() override {}
-    void spectrumCheckChanged(int) override {}
-    void fieldsChanged() override {}
-};
-
-// A scratch folder and the payload: a short untagged MP3 repeated to 50 MiB
-// (MP3 frames concatenate into a valid stream).
+// The payload: a short untagged MP3 repeated to 50 MiB (MP3 frames
+// concatenate into a valid stream).
 struct Workspace {
-    fs::path root;
+    tembrel::bench::ScratchFolder scratch;
+    fs::path root = scratch.path();
     std::vector<std::uint8_t> payload;
 
     Workspace() {
-        std::string pattern = (fs::temp_directory_path() / "tembrel-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            return;
-        }
-        root = pattern;
         const fs::path seed = root / "seed.mp3";
-        const std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-                                    "sine=frequency=440:duration=20 -ac 2 -ar 44100 -c:a "
-                                    "libmp3lame -b:a 128k -id3v2_version 0 -write_xing 0 '" +
-                                    seed.string() + "'";
-        if (std::system(command.c_str()) != 0) {
+        if (root.empty() || !tembrel::bench::makeToneMp3(seed, 20)) {
             return;
         }
         std::ifstream in(seed, std::ios::binary);
@@ -86,12 +66,6 @@ struct Workspace {
                            frames.begin() + static_cast<std::ptrdiff_t>(take));
         }
     }
-    ~Workspace() {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
 };
 
 Workspace& workspace() {
@@ -112,21 +86,6 @@ CNDKMessage uploadMessage(std::string_view command, std::string_view serverPath)
     message.appendText("");
     message.appendValue(fourByteB(0));
     return message;
-}
-
-// Runs `work` on a thread of its own while the main thread's event loop
-// serves; returns what `work` measured (seconds, negative on failure).
-template <typename Work>
-double whileServing(Work work) {
-    QEventLoop loop;
-    double seconds = -1.0;
-    std::thread worker([&] {
-        seconds = work();
-        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
-    return seconds;
 }
 
 double uploadOnce(int port, const std::vector<std::uint8_t>& payload) {

@@ -33,37 +33,33 @@ std::int32_t numberAt(const CNDKMessage& message, int index) {
     return number;
 }
 
-CNDKMessage startFile(std::string_view serverPath, std::int32_t returnNumber) {
+// The upload layout: value 2 and 5 numbers, value 3 the server-side path.
+CNDKMessage uploadCommand(std::string_view command, std::string_view serverPath) {
     CNDKMessage message(remote::CServerDlg::kIdCommand);
-    message.appendText("StartFile");
+    message.appendText(command);
     message.appendText("");
     message.appendValue(fourByteB(0));
     message.appendText(serverPath);
     message.appendText("");
-    message.appendValue(fourByteB(returnNumber));
+    message.appendValue(fourByteB(0));
+    return message;
+}
+
+CNDKMessage startFile(std::string_view serverPath, std::int32_t returnNumber) {
+    CNDKMessage message = uploadCommand("StartFile", serverPath);
+    message.putValue(5, fourByteB(returnNumber));
     return message;
 }
 
 CNDKMessage sendFile(std::string_view serverPath, std::string_view chunk, std::int32_t length) {
-    CNDKMessage message(remote::CServerDlg::kIdCommand);
-    message.appendText("SendFile");
-    message.appendValue(
-        CNDKValue::fromBytes({reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size()}));
-    message.appendValue(fourByteB(length));
-    message.appendText(serverPath);
-    message.appendText("");
-    message.appendValue(fourByteB(0));
+    CNDKMessage message = uploadCommand("SendFile", serverPath);
+    message.putBytes(1, {reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size()});
+    message.putValue(2, fourByteB(length));
     return message;
 }
 
 CNDKMessage endFile(std::string_view serverPath, std::string_view clientPath) {
-    CNDKMessage message(remote::CServerDlg::kIdCommand);
-    message.appendText("EndFile");
-    message.appendText("");
-    message.appendValue(fourByteB(0));
-    message.appendText(serverPath);
-    message.appendText("");
-    message.appendValue(fourByteB(0));
+    CNDKMessage message = uploadCommand("EndFile", serverPath);
     message.appendText(clientPath);
     return message;
 }
