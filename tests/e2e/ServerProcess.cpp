@@ -6,7 +6,9 @@
 #include <QThread>
 
 #include <chrono>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 namespace tembrel::test {
 
@@ -84,7 +86,10 @@ ServerProcess::ServerProcess(const QStringList& extra)
                           q(uploadDir())};
     arguments += extra;
     process_->setProcessEnvironment(quietEnvironment());
+    // A file, not a pipe: nobody drains a pipe while a test runs, and a full
+    // one would stall the server.
     process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->setStandardOutputFile(q(dir_.path() / "server.log"));
     process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments);
     if (!process_->waitForStarted(kStartTimeoutMs)) {
         return;
@@ -116,8 +121,8 @@ bool ServerProcess::stop() {
 }
 
 std::string ServerProcess::log() {
-    log_ += process_->readAll().toStdString();
-    return log_;
+    std::ifstream in(dir_.path() / "server.log", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 RemoteRun ServerProcess::remote(const QStringList& arguments, int timeoutMs) const {

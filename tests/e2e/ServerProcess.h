@@ -48,7 +48,6 @@ private:
     std::unique_ptr<QProcess> process_;
     int port_ = 0;
     bool ready_ = false;
-    std::string log_;
 };
 
 // A test with its own server on the demo library; prints the server's log
