@@ -97,14 +97,18 @@ void CNDKHost::Impl::watch(CNDKSocket& socket) {
                      [this, s] { onPartialTimeout(s); });
 }
 
-bool CNDKHost::Impl::queue(CNDKSocket& socket, std::span<const std::uint8_t> bytes) {
+bool CNDKHost::Impl::hasRoom(const CNDKSocket& socket, std::size_t bytes) const {
     if (!socket.isConnected()) {
         return false;
     }
     // Room for one whole message is always there; beyond that the backlog
     // of a user that does not read is bounded.
     const std::size_t backlog = socket.backlog();
-    if (backlog > 0 && backlog + bytes.size() > limits_.maxSendBacklog) {
+    return backlog == 0 || backlog + bytes <= limits_.maxSendBacklog;
+}
+
+bool CNDKHost::Impl::queue(CNDKSocket& socket, std::span<const std::uint8_t> bytes) {
+    if (!hasRoom(socket, bytes.size())) {
         return false;
     }
     std::vector<std::uint8_t>& out = socket.output();
@@ -116,10 +120,11 @@ bool CNDKHost::Impl::queue(CNDKSocket& socket, std::span<const std::uint8_t> byt
 bool CNDKHost::Impl::sendToUser(std::int32_t userId, const CNDKMessage& message) {
     bool sent = false;
     if (CNDKSocket* socket = peers_.find(userId)) {
-        encoded_.clear();
-        CNDKArchive::encode(message, encoded_);
-        sent = queue(*socket, encoded_);
-        if (!sent) {
+        sent = hasRoom(*socket, CNDKArchive::encodedSize(message));
+        if (sent) {
+            CNDKArchive::encode(message, socket->output());
+            scheduleAfterEvent();
+        } else {
             removeUser(userId, CNDKSocket::CloseMode::Discard);
         }
     }

@@ -71,8 +71,11 @@ private:
     void handle(std::int32_t userId, CNDKMessage& message);
     void failReceive(std::int32_t userId);
 
-    // Appends `bytes` to the user's output unless its backlog would pass the
-    // limit; false when the send fails.
+    // Whether a message of `bytes` may be queued for the user: it is
+    // connected and its backlog stays within the limit.
+    [[nodiscard]] bool hasRoom(const CNDKSocket& socket, std::size_t bytes) const;
+    // Appends `bytes` to the user's output if there is room; false when the
+    // send fails.
     [[nodiscard]] bool queue(CNDKSocket& socket, std::span<const std::uint8_t> bytes);
     bool removeUser(std::int32_t userId, CNDKSocket::CloseMode mode);
     void retire(std::unique_ptr<CNDKSocket> socket, CNDKSocket::CloseMode mode);
@@ -94,7 +97,7 @@ private:
     CNDKPeerTable peers_;
     std::vector<std::unique_ptr<CNDKSocket>> retired_;
     std::vector<std::unique_ptr<MessageBatch>> spareBatches_;
-    std::vector<std::uint8_t> encoded_; // one broadcast, encoded once for all users
+    std::vector<std::uint8_t> encoded_; // a broadcast, encoded once for all users
     int depth_ = 0;
     bool afterEventScheduled_ = false;
     bool destroying_ = false;
