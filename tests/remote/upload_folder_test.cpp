@@ -24,18 +24,6 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Every regular file under `root`, as paths relative to it.
-std::vector<std::string> filesUnder(const fs::path& root) {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file()) {
-            files.push_back(fs::relative(entry.path(), root).generic_string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 TEST(UploadFolder, UsesOnlyTheLastComponentOfEitherSeparator) {
     EXPECT_EQ(UploadFolder::fileNameOf("C:\\Music\\Artist\\song.mp3"), "song.mp3");
     EXPECT_EQ(UploadFolder::fileNameOf("/home/u/song.mp3"), "song.mp3");
@@ -53,24 +41,6 @@ TEST(UploadFolder, RefusesNamesThatAreNoFile) {
     EXPECT_FALSE(UploadFolder::fileNameOf(std::string_view("a\0b", 3)));
     EXPECT_FALSE(UploadFolder::fileNameOf(std::string(UploadFolder::kMaxNameBytes + 1, 'n')));
     EXPECT_TRUE(UploadFolder::fileNameOf(std::string(UploadFolder::kMaxNameBytes, 'n')));
-}
-
-TEST(UploadFolder, EscapeAttemptsWriteOnlyInsideTheFolder) {
-    test::TempDir temp;
-    const fs::path root = temp.path() / "outer";
-    const UploadFolder uploads(root / "uploads");
-    fs::create_directories(root);
-    const std::string absolute = (root / "abs").string();
-    for (const std::string_view path :
-         {std::string_view("../x"), std::string_view("..\\..\\y"), std::string_view(absolute),
-          std::string_view("/tmp/../z"), std::string_view(""), std::string_view(".."),
-          std::string_view("sub/.")}) {
-        (void)uploads.create(path);
-        (void)uploads.append(path, bytesOf("data"), 2);
-    }
-    EXPECT_EQ(filesUnder(root),
-              (std::vector<std::string>{"uploads/abs", "uploads/x", "uploads/y", "uploads/z"}));
-    EXPECT_EQ(readAll(root / "uploads" / "x"), std::string("data\0\0", 6));
 }
 
 TEST(UploadFolder, CreatesTheFolderAndEmptiesAnExistingFile) {
