@@ -1,10 +1,12 @@
 // Uploads and album pictures through tembrel-remote against the real server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 #include "ServerProcess.h"
+#include "support/TestClient.h"
 
 namespace tembrel::test {
 namespace {
@@ -81,6 +83,69 @@ TEST_F(Transfers, PictureIsSavedByteForByte) {
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_TRUE(contains(none.err, "has no picture")) << none.err;
     EXPECT_FALSE(std::filesystem::exists(local_.path() / "none.jpg"));
+}
+
+// Every regular file below `root`, relative to it.
+std::vector<std::string> filesUnder(const std::filesystem::path& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            files.push_back(std::filesystem::relative(entry.path(), root).generic_string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+net::CNDKMessage uploadCommand(std::string_view command, std::string_view serverPath) {
+    net::CNDKMessage message = makeCommand(command);
+    message.putFourByteB(2, 4);
+    message.putText(3, serverPath);
+    message.putFourByteB(5, 7);
+    if (command == "SendFile") {
+        const std::string_view data = "data";
+        message.putBytes(1, std::span(reinterpret_cast<const std::uint8_t*>(data.data()), 4));
+        message.putText(4, "");
+    }
+    return message;
+}
+
+// A client naming its own server-side paths, as a hostile one would: the
+// server keeps every write inside its upload folder.
+TEST_F(Transfers, CraftedServerPathsStayInsideTheUploadFolder) {
+    const auto root = server_.uploadDir().parent_path();
+    const auto canary = root / "canary.mp3";
+    ASSERT_TRUE(writeFile(canary, "keep"));
+    const auto before = filesUnder(root);
+
+    TestClient client;
+    client.setAutoAnswerPings(true);
+    ASSERT_TRUE(client.connectTo(static_cast<quint16>(server_.port())));
+    net::CNDKMessage join(0);
+    join.appendText("intruder");
+    ASSERT_TRUE(client.send(join));
+    const std::vector<std::string> paths{
+        "../escape.mp3", "..\\..\\escape2.mp3", canary.string(), "/tmp/../up.mp3", "..", ""};
+    for (const auto& serverPath : paths) {
+        for (const char* command : {"StartFile", "SendFile"}) {
+            ASSERT_TRUE(client.send(uploadCommand(command, serverPath)));
+            ASSERT_TRUE(client.receiveUntil([](const net::CNDKMessage& m) {
+                return textAt(m, 0) == "^GetFileChunk";
+            })) << command
+                << " " << serverPath;
+        }
+    }
+    client.close();
+
+    EXPECT_EQ(readFile(canary), "keep");
+    std::vector<std::string> expected = before;
+    for (const char* name :
+         {"uploads/canary.mp3", "uploads/escape.mp3", "uploads/escape2.mp3", "uploads/up.mp3"}) {
+        expected.emplace_back(name);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(filesUnder(root), expected);
+    EXPECT_EQ(readFile(server_.uploadDir() / "escape.mp3"), "data");
 }
 
 } // namespace
