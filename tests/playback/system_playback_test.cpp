@@ -44,11 +44,12 @@ TEST_F(SystemPlayback, EndNoticeArrivesOnceOnTheMainThreadInRealTime) {
     });
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(library_->playStream(kChannel, stream), kChannel);
-    ASSERT_TRUE(pumpUntil([&] { return ends > 0; }, 5s));
+    ASSERT_TRUE(pumpUntil([&] { return ends > 0; }, 8s));
     const auto took = std::chrono::steady_clock::now() - start;
-    // Played in real time: not decoded through at full speed, not stalled.
+    // Played in real time: not decoded through at full speed, not stalled
+    // (the upper bound leaves room for a loaded machine).
     EXPECT_GE(took, 1700ms);
-    EXPECT_LE(took, 4000ms);
+    EXPECT_LE(took, 6000ms);
     EXPECT_TRUE(onMainThread);
     EXPECT_GE(library_->streamTime(stream), 1950);
     EXPECT_LE(library_->streamTime(stream), 2100);
@@ -92,7 +93,7 @@ TEST_F(SystemPlayback, SeekingPastTheEndEndsTheStreamOnce) {
     library_->setEndCallback(stream, [&] { ++ends; });
     ASSERT_EQ(library_->playStream(kChannel, stream), kChannel);
     ASSERT_TRUE(library_->setStreamTime(stream, 60000));
-    ASSERT_TRUE(pumpUntil([&] { return ends > 0; }, 2s));
+    ASSERT_TRUE(pumpUntil([&] { return ends > 0; }, 3s));
     pumpFor(300ms);
     EXPECT_EQ(ends, 1);
 }
