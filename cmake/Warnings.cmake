@@ -1,7 +1,8 @@
 # Compiler warnings and sanitizers shared by every target of the project.
 add_library(tembrel_options INTERFACE)
-target_compile_options(tembrel_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local
-                                                 -Wnon-virtual-dtor -Wcast-qual)
+target_compile_options(tembrel_options INTERFACE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+                                                 -Wcast-qual
+                                                 $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
 if(TEMBREL_WERROR)
     target_compile_options(tembrel_options INTERFACE -Werror)
 endif()
