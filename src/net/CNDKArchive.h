@@ -61,6 +61,16 @@ public:
     // and Malformed `progress` is reset for the next message.
     [[nodiscard]] Result decode(std::span<const std::uint8_t> bytes, CNDKMessage& out,
                                 std::size_t& consumed, Progress& progress) const;
+    // Checks the message at the start of `bytes` like decode() without
+    // building it (nothing is allocated); on Complete `consumed` is its length.
+    [[nodiscard]] Result check(std::span<const std::uint8_t> bytes, std::size_t& consumed,
+                               Progress& progress) const noexcept;
+    // Builds the message at the start of `bytes` into `out` and returns its
+    // length, without checking it again. Only for bytes that begin with a
+    // message check() found Complete under the same limits: anything else is
+    // read out of bounds.
+    [[nodiscard]] static std::size_t buildChecked(std::span<const std::uint8_t> bytes,
+                                                  CNDKMessage& out);
 
 private:
     [[nodiscard]] Result scan(std::span<const std::uint8_t> bytes,

@@ -49,15 +49,19 @@ struct DecodeAccess {
         return p + wire::kScalarBytes;
     }
 
-    static void build(std::span<const std::uint8_t> bytes, std::size_t values, CNDKMessage& out) {
+    // Fills `out` from the validated message at the start of `bytes`; returns
+    // the message's length.
+    static std::size_t build(std::span<const std::uint8_t> bytes, CNDKMessage& out) {
         const std::uint8_t* p = bytes.data();
         const std::uint8_t* end = p + bytes.size();
         out.id_ = static_cast<std::int32_t>(wire::load32(p));
+        const auto count = static_cast<std::int32_t>(wire::load32(p + 4));
         p += wire::kHeaderBytes;
-        out.values_.resize(values);
+        out.values_.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
         for (CNDKValue& value : out.values_) {
             p = buildValue(p, end, value);
         }
+        return static_cast<std::size_t>(p - bytes.data());
     }
 };
 
@@ -118,6 +122,18 @@ CNDKArchive::Result CNDKArchive::scan(std::span<const std::uint8_t> bytes,
     return progress.valuesLeft == 0 ? Result::Complete : Result::NeedMore;
 }
 
+CNDKArchive::Result CNDKArchive::check(std::span<const std::uint8_t> bytes, std::size_t& consumed,
+                                       Progress& progress) const noexcept {
+    const Result result = scan(bytes, progress);
+    if (result == Result::Complete) {
+        consumed = progress.offset;
+    }
+    if (result != Result::NeedMore) {
+        progress = Progress{};
+    }
+    return result;
+}
+
 CNDKArchive::Result CNDKArchive::decode(std::span<const std::uint8_t> bytes, CNDKMessage& out,
                                         std::size_t& consumed) const {
     Progress progress;
@@ -134,13 +150,13 @@ CNDKArchive::Result CNDKArchive::decode(std::span<const std::uint8_t> bytes, CND
         return result;
     }
     const std::size_t length = progress.offset;
-    const auto count = static_cast<std::int32_t>(wire::load32(bytes.data() + 4));
     progress = Progress{};
-
-    const std::size_t values = count > 0 ? static_cast<std::size_t>(count) : 0;
-    DecodeAccess::build(bytes.first(length), values, out);
-    consumed = length;
+    consumed = DecodeAccess::build(bytes.first(length), out);
     return Result::Complete;
+}
+
+std::size_t CNDKArchive::buildChecked(std::span<const std::uint8_t> bytes, CNDKMessage& out) {
+    return DecodeAccess::build(bytes, out);
 }
 
 } // namespace tembrel::net

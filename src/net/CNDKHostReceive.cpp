@@ -42,9 +42,9 @@ void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
     do {
         socket.readAgain_ = false;
         socket.readAvailable();
-        std::unique_ptr<MessageBatch> batch = takeBatch();
-        if (!socket.decodeAll(codec_, *batch)) {
-            giveBack(std::move(batch));
+        // Every message that has arrived is checked before any is handed on,
+        // so a malformed one among them hands on none.
+        if (!socket.checkInput(codec_)) {
             failReceive(userId);
             return;
         }
@@ -56,10 +56,14 @@ void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
         }
         // The whole batch is handed on even if one of its messages leads to
         // the user's removal; the socket object stays alive until the event
-        // is over.
+        // is over. Messages are built a group at a time to bound memory.
         socket.handingOn_ = true;
-        for (std::size_t i = 0; i < batch->size(); ++i) {
-            handle(userId, (*batch)[i]);
+        std::unique_ptr<MessageBatch> batch = takeBatch();
+        while (socket.takeMessages(*batch)) {
+            for (std::size_t i = 0; i < batch->size(); ++i) {
+                handle(userId, (*batch)[i]);
+            }
+            batch->clear();
         }
         socket.handingOn_ = false;
         giveBack(std::move(batch));

@@ -13,6 +13,18 @@ namespace {
 // (a peer that has stopped reading would otherwise keep it open forever).
 constexpr std::chrono::milliseconds kCloseGrace{5000};
 
+// An emptied buffer keeps its storage up to this size; the storage of a rare
+// large message is released instead of being held while the user stays.
+constexpr std::size_t kRetainedBufferBytes = std::size_t{1} << 20;
+
+void releaseIfLarge(std::vector<std::uint8_t>& buffer) {
+    if (buffer.capacity() > kRetainedBufferBytes) {
+        std::vector<std::uint8_t> fresh;
+        fresh.reserve(kNdkArchiveBufferSize);
+        buffer.swap(fresh);
+    }
+}
+
 } // namespace
 
 CNDKSocket::CNDKSocket(QTcpSocket* tcp, QObject& context) : tcp_(tcp), context_(context) {
@@ -34,13 +46,11 @@ void CNDKSocket::readAvailable() {
     if (available <= 0) {
         return;
     }
-    // Drop the decoded bytes at the front once they are at least half the
+    // Drop the handed-on bytes at the front once they are at least half the
     // buffer, so the buffer does not grow with the connection's lifetime.
-    if (inputStart_ == input_.size()) {
-        input_.clear();
-        inputStart_ = 0;
-    } else if (inputStart_ > 0 && inputStart_ >= input_.size() / 2) {
+    if (inputStart_ > 0 && inputStart_ >= input_.size() / 2) {
         input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(inputStart_));
+        checkedEnd_ -= inputStart_;
         inputStart_ = 0;
     }
     const std::size_t old = input_.size();
@@ -49,15 +59,14 @@ void CNDKSocket::readAvailable() {
     input_.resize(old + static_cast<std::size_t>(got > 0 ? got : 0));
 }
 
-bool CNDKSocket::decodeAll(const CNDKArchive& codec, MessageBatch& batch) {
+bool CNDKSocket::checkInput(const CNDKArchive& codec) {
     madeProgress_ = false;
-    while (inputStart_ < input_.size()) {
-        const std::span<const std::uint8_t> rest = std::span(input_).subspan(inputStart_);
+    while (checkedEnd_ < input_.size()) {
+        const std::span<const std::uint8_t> rest = std::span(input_).subspan(checkedEnd_);
         std::size_t consumed = 0;
-        switch (codec.decode(rest, batch.slot(), consumed, progress_)) {
+        switch (codec.check(rest, consumed, progress_)) {
         case CNDKArchive::Result::Complete:
-            batch.commit();
-            inputStart_ += consumed;
+            checkedEnd_ += consumed;
             madeProgress_ = true;
             break;
         case CNDKArchive::Result::NeedMore:
@@ -66,9 +75,24 @@ bool CNDKSocket::decodeAll(const CNDKArchive& codec, MessageBatch& batch) {
             return false;
         }
     }
-    input_.clear();
-    inputStart_ = 0;
     return true;
+}
+
+bool CNDKSocket::takeMessages(MessageBatch& batch) {
+    while (inputStart_ < checkedEnd_ && batch.wireBytes() < kMessageGroupBytes) {
+        // checkInput() found complete messages up to checkedEnd_.
+        const std::size_t consumed = CNDKArchive::buildChecked(
+            std::span(input_).subspan(inputStart_, checkedEnd_ - inputStart_), batch.slot());
+        batch.commit(consumed);
+        inputStart_ += consumed;
+    }
+    if (inputStart_ == input_.size()) {
+        input_.clear();
+        inputStart_ = 0;
+        checkedEnd_ = 0;
+        releaseIfLarge(input_);
+    }
+    return batch.size() > 0;
 }
 
 bool CNDKSocket::isConnected() const {
@@ -86,6 +110,7 @@ void CNDKSocket::flush() {
     (void)tcp_->write(reinterpret_cast<const char*>(output_.data()),
                       static_cast<qint64>(output_.size()));
     output_.clear();
+    releaseIfLarge(output_);
 }
 
 void CNDKSocket::close(CloseMode mode) {

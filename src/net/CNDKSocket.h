@@ -46,12 +46,15 @@ public:
 
     // Moves every byte the socket has received into the input buffer.
     void readAvailable();
-    // Decodes every complete message of the input buffer into `batch`. False
-    // when the bytes do not form an acceptable message.
-    [[nodiscard]] bool decodeAll(const CNDKArchive& codec, MessageBatch& batch);
+    // Checks every complete message of the input buffer without building
+    // any. False when the bytes do not form an acceptable message.
+    [[nodiscard]] bool checkInput(const CNDKArchive& codec);
+    // Builds the next checked messages into the empty `batch`, about
+    // kMessageGroupBytes of them and at least one; false when none is left.
+    [[nodiscard]] bool takeMessages(MessageBatch& batch);
     // True when received bytes of an incomplete message are waiting.
-    [[nodiscard]] bool hasPartialMessage() const noexcept { return inputStart_ < input_.size(); }
-    // True when the last decodeAll() completed at least one message.
+    [[nodiscard]] bool hasPartialMessage() const noexcept { return checkedEnd_ < input_.size(); }
+    // True when the last checkInput() completed at least one message.
     [[nodiscard]] bool madeProgress() const noexcept { return madeProgress_; }
 
     [[nodiscard]] bool isConnected() const;
@@ -74,7 +77,8 @@ private:
     std::unique_ptr<QTcpSocket, DeleteLater> tcp_;
     QObject& context_;
     std::vector<std::uint8_t> input_;
-    std::size_t inputStart_ = 0; // start of the bytes not yet decoded
+    std::size_t inputStart_ = 0; // start of the bytes not yet handed on
+    std::size_t checkedEnd_ = 0; // end of the complete messages checked so far
     CNDKArchive::Progress progress_;
     bool madeProgress_ = false;
     std::vector<std::uint8_t> output_;
