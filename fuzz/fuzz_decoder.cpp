@@ -57,6 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             check(consumed >= 8 && consumed <= rest.size() && consumed <= kLimits.maxMessageBytes);
+            // Checking first and then building, as the host does, agrees.
+            CNDKArchive::Progress fresh;
+            std::size_t checked = 0;
+            check(codec.check(rest, checked, fresh) == CNDKArchive::Result::Complete &&
+                  checked == consumed);
+            CNDKMessage built;
+            check(CNDKArchive::buildChecked(rest, built) == consumed && built == message);
             // Re-encoding and decoding again gives the same message.
             const std::vector<std::uint8_t> again = CNDKArchive::encode(message);
             check(again.size() == CNDKArchive::encodedSize(message));
