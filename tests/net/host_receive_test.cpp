@@ -175,6 +175,27 @@ TEST(HostReceive, HalfSentMessageTimesOut) {
     EXPECT_TRUE(echoes(steady));
 }
 
+TEST(HostReceive, HalfSentMessageTimesOutWhileACallbackRunsTheEventLoop) {
+    CNDKHost::Limits limits;
+    limits.partialMessageTimeout = std::chrono::milliseconds(100);
+    RecordingHost host(limits);
+    const quint16 port = host.start();
+    TestClient client;
+    ASSERT_EQ(host.admit(client, port), 1);
+    // The limit runs out while the message in front of the unfinished one is
+    // still being handled; nothing more ever arrives.
+    host.onMessage = [&](std::int32_t, CNDKMessage&) {
+        pumpEvents(300);
+    };
+    const Bytes unfinished = encoded(makeCommand("Unfinished"));
+    ASSERT_TRUE(client.sendRaw(
+        concat(encoded(makeCommand("Slow")), Bytes(unfinished.begin(), unfinished.begin() + 5))));
+    EXPECT_TRUE(client.waitForClose());
+    ASSERT_TRUE(host.lastDropOf(1).has_value());
+    EXPECT_EQ(host.lastDropOf(1)->reason, DropReason::ReceiveFailed);
+    EXPECT_EQ(host.count(Kind::Message), 1u);
+}
+
 TEST(HostReceive, CallbacksMaySendAndDropFromInside) {
     RecordingHost host;
     const quint16 port = host.start();
