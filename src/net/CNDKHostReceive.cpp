@@ -33,9 +33,16 @@ void CNDKHost::Impl::serve(CNDKSocket* socket, bool connectionLost) {
 void CNDKHost::Impl::onPartialTimeout(CNDKSocket* socket) {
     EventScope scope(*this);
     const std::int32_t userId = peers_.idOf(socket);
-    if (userId > 0 && !socket->handingOn_) {
-        failReceive(userId);
+    if (userId <= 0) {
+        return;
     }
+    if (socket->handingOn_) {
+        // A callback runs the event loop; receive() drops the user when it
+        // is back, unless the message has been completed by then.
+        socket->partialExpired_ = true;
+        return;
+    }
+    failReceive(userId);
 }
 
 void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
@@ -51,7 +58,11 @@ void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
         // A message must arrive whole within the time limit from its start.
         if (!socket.hasPartialMessage()) {
             socket.partialTimer().stop();
-        } else if (socket.madeProgress() || !socket.partialTimer().isActive()) {
+            socket.partialExpired_ = false;
+        } else if (socket.madeProgress()) {
+            socket.partialTimer().start(limits_.partialMessageTimeout);
+            socket.partialExpired_ = false;
+        } else if (!socket.partialTimer().isActive() && !socket.partialExpired_) {
             socket.partialTimer().start(limits_.partialMessageTimeout);
         }
         // The whole batch is handed on even if one of its messages leads to
@@ -72,9 +83,9 @@ void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
     } while (peers_.find(userId) == &socket &&
              (socket.readAgain_ || socket.tcp().bytesAvailable() > 0));
 
-    if (socket.lost_ && peers_.find(userId) == &socket) {
-        // The connection ended: what arrived before the end has been handed
-        // on; an unfinished message is lost with it.
+    if ((socket.lost_ || socket.partialExpired_) && peers_.find(userId) == &socket) {
+        // The connection ended, or a message stayed unfinished too long: what
+        // arrived before has been handed on; the unfinished message is lost.
         failReceive(userId);
     }
 }

@@ -69,9 +69,10 @@ public:
     [[nodiscard]] QTimer& partialTimer() noexcept { return partialTimer_; }
 
     // Receive bookkeeping of the host (see CNDKHost::Impl::receive).
-    bool handingOn_ = false; // a batch of this connection is being handed on
-    bool readAgain_ = false; // bytes arrived while it was
-    bool lost_ = false;      // the connection ended or failed
+    bool handingOn_ = false;      // a batch of this connection is being handed on
+    bool readAgain_ = false;      // bytes arrived while it was
+    bool lost_ = false;           // the connection ended or failed
+    bool partialExpired_ = false; // an unfinished message ran out of time while handing on
 
 private:
     std::unique_ptr<QTcpSocket, DeleteLater> tcp_;
