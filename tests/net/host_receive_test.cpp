@@ -2,6 +2,11 @@
 // connections that end, half-sent messages, and callbacks that re-enter.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "RecordingHost.h"
 
 using namespace tembrel::test;
@@ -147,6 +152,46 @@ TEST(HostReceive, ClosedConnectionIsNoticedAfterItsLastMessages) {
     EXPECT_EQ(textAt(host.events[2].message, 0), "B");
     EXPECT_EQ(host.events[3].reason, DropReason::ReceiveFailed);
     EXPECT_EQ(host.userCount(), 0);
+}
+
+TEST(HostReceive, ClientThatStopsSendingStillGetsTheAnswersToWhatItSent) {
+    RecordingHost host;
+    const quint16 port = host.start();
+    host.onMessage = [&](std::int32_t userId, CNDKMessage& m) {
+        m.putText(0, "^Answer");
+        (void)host.sendToUser(userId, m);
+    };
+    // A one-shot client: sends its messages, shuts down its sending
+    // direction and reads until the server closes.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_TRUE(waitUntil([&] { return host.userCount() == 1; }));
+    CNDKMessage echo(kNdkIdEcho);
+    echo.appendText("echo");
+    const Bytes request = concat(encoded(echo), encoded(makeCommand("Question")));
+    ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    ASSERT_EQ(::shutdown(fd, SHUT_WR), 0);
+    ASSERT_TRUE(waitUntil([&] { return host.count(Kind::Dropped) == 1; }));
+
+    Bytes received(4096);
+    std::size_t got = 0;
+    for (ssize_t n = 1; n > 0 && got < received.size(); got += static_cast<std::size_t>(n)) {
+        n = ::recv(fd, received.data() + got, received.size() - got, MSG_DONTWAIT);
+        if (n <= 0) {
+            break;
+        }
+    }
+    ::close(fd);
+    CNDKMessage answer = makeCommand("Question");
+    answer.putText(0, "^Answer");
+    EXPECT_EQ(Bytes(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(got)),
+              concat(encoded(echo), encoded(answer)));
 }
 
 TEST(HostReceive, HalfSentMessageTimesOut) {
