@@ -5,6 +5,8 @@
 
 #include <QTcpSocket>
 
+#include "net/DirectSend.h"
+
 namespace tembrel::net {
 
 namespace {
@@ -107,8 +109,18 @@ void CNDKSocket::flush() {
     if (output_.empty() || !isConnected()) {
         return;
     }
-    (void)tcp_->write(reinterpret_cast<const char*>(output_.data()),
-                      static_cast<qint64>(output_.size()));
+    std::span<const std::uint8_t> rest(output_);
+    if (tcp_->bytesToWrite() == 0) {
+        // Straight to the system while the socket takes it, so that answers
+        // are on their way before a close of the peer's sending direction is
+        // read (Qt then closes the socket and drops its write buffer). What
+        // the socket does not take now, and any error, is left to Qt.
+        rest = rest.subspan(sendWithoutBlocking(tcp_->socketDescriptor(), rest));
+    }
+    if (!rest.empty()) {
+        (void)tcp_->write(reinterpret_cast<const char*>(rest.data()),
+                          static_cast<qint64>(rest.size()));
+    }
     output_.clear();
     releaseIfLarge(output_);
 }
