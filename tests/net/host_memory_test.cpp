@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TEMBREL_TEST_ASAN 1
