@@ -29,43 +29,40 @@ namespace {
 } // namespace
 
 ServerApp::ServerApp(const ServerOptions& options, remote::ServerView& view)
-    : options_(options),
+    : view_(view), options_(options),
       soundLibrary_(playback::createSystemSoundLibrary(
-          options.audio, [this, &view](std::string_view line) { soundLog(view, line); })),
-      settings_(options.settingsFile,
-                [this, &view](std::string_view line) {
-                    if (controller_) {
-                        controller_->appendLog(line);
-                    } else {
-                        view.logLineAppended(line);
-                    }
-                }),
+          options.audio, [this](std::string_view line) { logFromAnyThread(line); })),
+      settings_(options.settingsFile, [this](std::string_view line) { log(line); }),
       controller_(
-          std::make_unique<remote::CServerDlg>(*soundLibrary_, view, controllerOptions(options))) {}
+          std::make_unique<remote::CServerDlg>(*soundLibrary_, view, controllerOptions(options))) {
+    logTarget_ = controller_.get();
+}
 
 ServerApp::~ServerApp() = default;
 
-void ServerApp::soundLog(remote::ServerView& view, std::string_view line) {
-    // The sound library may report from its audio thread; the log belongs to
-    // the main thread.
+void ServerApp::log(std::string_view line) {
+    if (logTarget_ != nullptr) {
+        logTarget_->appendLog(line);
+    } else {
+        view_.logLineAppended(line);
+    }
+}
+
+void ServerApp::logFromAnyThread(std::string_view line) {
     QCoreApplication* app = QCoreApplication::instance();
     if (app != nullptr && QThread::currentThread() != app->thread()) {
         std::weak_ptr<int> alive = alive_;
         QMetaObject::invokeMethod(
             app,
-            [this, &view, alive, text = std::string(line)] {
+            [this, alive, text = std::string(line)] {
                 if (!alive.expired()) {
-                    soundLog(view, text);
+                    log(text);
                 }
             },
             Qt::QueuedConnection);
         return;
     }
-    if (controller_) {
-        controller_->appendLog(line);
-    } else {
-        view.logLineAppended(line);
-    }
+    log(line);
 }
 
 void ServerApp::initialise() {

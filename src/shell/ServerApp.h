@@ -30,11 +30,17 @@ public:
     [[nodiscard]] remote::CServerDlg& controller() noexcept { return *controller_; }
 
 private:
-    // Sound-library notices go to the server log, on the main thread.
-    void soundLog(remote::ServerView& view, std::string_view line);
+    // A line for the server log from the sound library or the settings
+    // store; before the controller exists it goes to the view directly.
+    void log(std::string_view line);
+    // The same from any thread: the log belongs to the main thread.
+    void logFromAnyThread(std::string_view line);
 
     // Expires with this object, so queued log lines never outlive it.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    remote::ServerView& view_;
+    // Set once the controller is constructed (it is declared last).
+    remote::CServerDlg* logTarget_ = nullptr;
     ServerOptions options_;
     std::unique_ptr<playback::SoundLibrary> soundLibrary_;
     SettingsStore settings_;

@@ -98,6 +98,15 @@ TEST_F(TransportCommands, PlayRestartsThePausedEntryFromItsStart) {
     EXPECT_TRUE(harness.fake().calls().empty());
 }
 
+TEST_F(TransportCommands, PlayOnAnEmptyPlaylistIsReportedLocally) {
+    const StatusReplies status = command("Play");
+    EXPECT_EQ(status.get("^Status"), "Stopped");
+    ASSERT_EQ(harness.view().notices.size(), 1u);
+    EXPECT_EQ(harness.view().notices[0].caption, "Loading a song");
+    EXPECT_EQ(harness.view().notices[0].text, "File not found");
+    EXPECT_EQ(harness.view().notices[0].kind, remote::ServerView::NoticeKind::Error);
+}
+
 TEST_F(TransportCommands, StopStopsTheStreamInEveryState) {
     queueThree();
     harness.fake().clearCalls();
