@@ -50,7 +50,11 @@ bool CServerDlg::acceptsNewUser() {
     return userCount() < kMaxUsers;
 }
 
-void CServerDlg::onUserJoined(std::int32_t /*userId*/) {}
+void CServerDlg::onUserJoined(std::int32_t userId) {
+    // Only the bookkeeping of who can be answered; a user appears in the
+    // list when its join message arrives.
+    connectedUsers_.insert(userId);
+}
 
 void CServerDlg::onUserMessage(std::int32_t userId, net::CNDKMessage& message) {
     switch (message.id()) {

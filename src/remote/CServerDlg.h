@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -107,6 +108,9 @@ private:
     // Forgets every user: names, list lines, browsing choices.
     void clearUsers();
     [[nodiscard]] std::string userName(std::int32_t userId) const;
+    // Sends to one user unless it has been dropped already; false when
+    // nothing was sent.
+    bool replyTo(std::int32_t userId, const net::CNDKMessage& message);
 
     // Commands.
     void handleCommand(std::int32_t userId, net::CNDKMessage& message);
@@ -153,6 +157,8 @@ private:
     std::array<std::string, library::CMediaLibrary::kLocationCount> locations_{};
 
     std::map<std::int32_t, std::string> userNames_;
+    // The users the host holds now (admitted and not dropped).
+    std::set<std::int32_t> connectedUsers_;
     std::vector<std::string> userLines_;
     int selectedLine_ = -1;
 

@@ -34,7 +34,7 @@ void CServerDlg::getAlbums(std::int32_t userId, net::CNDKMessage& message,
     const auto looseTracks = looseTracksOf(library_, artistSlot);
     if (!albums || !looseTracks) {
         putReply(message, "^Error", kNoSuchArtist);
-        sendToUser(userId, message);
+        replyTo(userId, message);
         return;
     }
     // Trace of the album slot the artist's run starts at; for an artist
@@ -46,11 +46,11 @@ void CServerDlg::getAlbums(std::int32_t userId, net::CNDKMessage& message,
     }
     for (int slot = albums->first; slot < albums->first + albums->count; ++slot) {
         putReply(message, "^AddAlbum", library_.album(slot).name);
-        sendToUser(userId, message);
+        replyTo(userId, message);
     }
     for (int slot = looseTracks->first; slot < looseTracks->first + looseTracks->count; ++slot) {
         putReply(message, "^AddAlbumTracks", library_.track(slot).fileName);
-        sendToUser(userId, message);
+        replyTo(userId, message);
     }
 }
 
@@ -63,7 +63,7 @@ void CServerDlg::getAlbumTracks(std::int32_t userId, net::CNDKMessage& message,
     if (!tracks) {
         const bool artistListed = isListedArtist(library_, selection.artist);
         putReply(message, "^Error", artistListed ? kNoSuchAlbum : kNoArtistForTracks);
-        sendToUser(userId, message);
+        replyTo(userId, message);
         return;
     }
     appendLog(std::to_string(library_.artist(selection.artist).firstAlbum - 1));
@@ -72,7 +72,7 @@ void CServerDlg::getAlbumTracks(std::int32_t userId, net::CNDKMessage& message,
     // following "PlayAlbumTrack" addresses.
     for (int slot = tracks->first; slot < tracks->first + tracks->count; ++slot) {
         putReply(message, "^AddAlbumTracks", library_.track(slot).fileName);
-        sendToUser(userId, message);
+        replyTo(userId, message);
     }
 }
 
@@ -80,7 +80,7 @@ void CServerDlg::playAlbumTrack(std::int32_t userId, net::CNDKMessage& message,
                                 const std::string& argument) {
     if (playlist_.count() >= CPlaylist::kPlaylistCapacity) {
         putReply(message, "^Error", kPlaylistFull);
-        sendToUser(userId, message);
+        replyTo(userId, message);
         return;
     }
     appendLog(userName(userId) + ":" + argument);
@@ -92,7 +92,7 @@ void CServerDlg::playAlbumTrack(std::int32_t userId, net::CNDKMessage& message,
         selectedTrackPath(library_, selection.artist, selection.album, atoiClamped(argument));
     if (!path) {
         putReply(message, "^Error", kNoSuchTrack);
-        sendToUser(userId, message);
+        replyTo(userId, message);
         return;
     }
     queueTrack(*path, *path, userId, message);
@@ -102,20 +102,20 @@ void CServerDlg::queueTrack(const std::string& openPath, const std::string& name
                             std::int32_t userId, net::CNDKMessage& message) {
     if (playlist_.count() >= CPlaylist::kPlaylistCapacity) {
         putReply(message, "^Error", kPlaylistFull);
-        sendToUser(userId, message);
+        replyTo(userId, message);
         return;
     }
     std::string failedTitle;
     if (!playlist_.appendEntry(openPath, namePath, &failedTitle)) {
         putReply(message, "^Error", "Cannot play track: " + failedTitle + " - File may use DRM");
-        sendToUser(userId, message);
+        replyTo(userId, message);
         return;
     }
     const playback::PlaylistEntry& entry = playlist_.entry(playlist_.count() - 1);
     putReply(message, "^AddTrack", entry.artist + "\\" + entry.title + "\\" + entry.length);
     sendToAllUsers(message);
     putReply(message, "^Error", "Track [" + entry.title + "] Added to playlist");
-    sendToUser(userId, message);
+    replyTo(userId, message);
 }
 
 } // namespace tembrel::remote

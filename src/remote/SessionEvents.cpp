@@ -49,6 +49,11 @@ std::string CServerDlg::userName(std::int32_t userId) const {
 }
 
 void CServerDlg::handleJoin(std::int32_t userId, net::CNDKMessage& message) {
+    // A join read in the same batch as the user's leave notice arrives after
+    // the user is gone; it would list and announce a user nobody can reach.
+    if (!connectedUsers_.contains(userId)) {
+        return;
+    }
     std::string name;
     message.readValue(0, name);
     addUserEntry(userId, name);
@@ -57,49 +62,53 @@ void CServerDlg::handleJoin(std::int32_t userId, net::CNDKMessage& message) {
     // The others learn the newcomer's name from the join message as it came.
     sendToAllUsersExcept(userId, message);
 
-    // Once a send to the newcomer fails it has been dropped and announced;
-    // sending on would report it as dropped again for every later reply.
     const auto reply = [&](std::string_view replyName, const std::string* payload) {
         message.putText(0, replyName);
         if (payload != nullptr) {
             message.putText(1, *payload);
         }
-        return sendToUser(userId, message);
+        (void)replyTo(userId, message);
     };
 
     for (int index = 0; index < playlist_.count(); ++index) {
         const playback::PlaylistEntry& entry = playlist_.entry(index);
         const std::string track = entry.artist + "\\" + entry.title + "\\" + entry.length;
-        if (!reply("^AddTrack", &track)) {
-            return;
-        }
+        reply("^AddTrack", &track);
     }
     for (int slot = 1; slot < library::CMediaLibrary::kMaxArtists; ++slot) {
         const std::string& artist = library_.artist(slot).name;
         if (artist.empty()) {
             break;
         }
-        if (!reply("^AddArtist", &artist)) {
-            return;
-        }
+        reply("^AddArtist", &artist);
     }
 
     // The switches set only value 0; value 1 keeps what the message held.
-    if (!reply(playlist_.shuffle() == 1 ? "^ShuffleOn" : "^ShuffleOff", nullptr) ||
-        !reply(playlist_.repeat() == 1 ? "^RepeatOn" : "^RepeatOff", nullptr)) {
-        return;
-    }
+    reply(playlist_.shuffle() == 1 ? "^ShuffleOn" : "^ShuffleOff", nullptr);
+    reply(playlist_.repeat() == 1 ? "^RepeatOn" : "^RepeatOff", nullptr);
 
     pushStatus(message);
 
     const std::string artists = std::to_string(library_.artistTotal());
     const std::string albums = std::to_string(library_.albumTotal());
     const std::string tracks = std::to_string(library_.trackTotal());
-    (void)(reply("^NumArtists", &artists) && reply("^NumAlbums", &albums) &&
-           reply("^TotalTracks", &tracks));
+    reply("^NumArtists", &artists);
+    reply("^NumAlbums", &albums);
+    reply("^TotalTracks", &tracks);
+}
+
+bool CServerDlg::replyTo(std::int32_t userId, const net::CNDKMessage& message) {
+    // A user dropped while its message was being answered (or before a later
+    // message of the same read was handed on) is gone: sending would only
+    // report the drop again, with a second leave message to everyone.
+    if (!connectedUsers_.contains(userId)) {
+        return false;
+    }
+    return sendToUser(userId, message);
 }
 
 void CServerDlg::onUserDropped(std::int32_t userId, net::DropReason reason) {
+    connectedUsers_.erase(userId);
     const std::string name = userName(userId);
     net::CNDKMessage leave(kIdLeave);
     leave.appendText(name);
@@ -172,6 +181,7 @@ void CServerDlg::disconnectAllUsers() {
 }
 
 void CServerDlg::clearUsers() {
+    connectedUsers_.clear();
     userNames_.clear();
     userLines_.clear();
     selectedLine_ = -1;

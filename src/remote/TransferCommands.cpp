@@ -40,7 +40,7 @@ void CServerDlg::startFile(std::int32_t userId, net::CNDKMessage& message) {
 
     message.putText(0, "^GetFileChunk");
     message.putFourByteB(kReturnNumberValue, returnNumber);
-    sendToUser(userId, message);
+    replyTo(userId, message);
 }
 
 void CServerDlg::sendFile(std::int32_t userId, net::CNDKMessage& message) {
@@ -65,7 +65,7 @@ void CServerDlg::sendFile(std::int32_t userId, net::CNDKMessage& message) {
     }
 
     message.putText(0, "^GetFileChunk");
-    sendToUser(userId, message);
+    replyTo(userId, message);
 }
 
 void CServerDlg::endFile(std::int32_t userId, net::CNDKMessage& message) {
@@ -78,7 +78,7 @@ void CServerDlg::endFile(std::int32_t userId, net::CNDKMessage& message) {
     if (!stored) {
         message.putText(0, "^Error");
         message.putText(1, kRefusedUploadName);
-        sendToUser(userId, message);
+        replyTo(userId, message);
         return;
     }
     // The tag reader opens the stored copy but takes its fallback names from
@@ -96,7 +96,7 @@ void CServerDlg::getDetail(std::int32_t userId, net::CNDKMessage& message,
         }
     }
     message.putText(0, "^NoImage");
-    sendToUser(userId, message);
+    replyTo(userId, message);
 }
 
 bool CServerDlg::sendPicture(const std::filesystem::path& picturePath, std::int32_t userId) {
@@ -114,7 +114,7 @@ bool CServerDlg::sendPicture(const std::filesystem::path& picturePath, std::int3
     reply.appendValue(net::CNDKValue::fromBytes(*bytes));
     reply.appendValue(net::CNDKValue::fromScalar(net::ValueType::FourByteB,
                                                  static_cast<std::int32_t>(bytes->size())));
-    sendToUser(userId, reply);
+    replyTo(userId, reply);
     return true;
 }
 

@@ -107,7 +107,7 @@ TEST(SessionJoin, SwitchRepliesOfABareJoinHaveNoValueOne) {
 TEST(SessionJoin, NewcomerDroppedDuringItsJoinIsAnnouncedOnce) {
     // A tiny send backlog: the newcomer's join replies overflow it.
     net::CNDKHost::Limits limits;
-    limits.maxSendBacklog = 200;
+    limits.maxSendBacklog = 600;
     ControllerHarness harness(ControllerHarness::Sound::Fake, limits);
     ASSERT_TRUE(harness.start());
     for (int i = 0; i < 20; ++i) {
@@ -135,6 +135,99 @@ TEST(SessionJoin, NewcomerDroppedDuringItsJoinIsAnnouncedOnce) {
                          "the connection. *"),
               1);
     EXPECT_TRUE(harness.server().userNames().empty());
+}
+
+// The others still get the join's status broadcast when the newcomer is gone.
+TEST(SessionJoin, OthersGetTheStatusAfterTheNewcomerIsDropped) {
+    net::CNDKHost::Limits limits;
+    limits.maxSendBacklog = 600;
+    ControllerHarness harness(ControllerHarness::Sound::Fake, limits);
+    ASSERT_TRUE(harness.start());
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(harness.queueFakeTrack("/m/" + std::to_string(i) + ".mp3", 1'000,
+                                           "A rather long title number " + std::to_string(i)));
+    }
+    auto bob = harness.connect();
+    ASSERT_NE(bob, nullptr);
+    auto anna = harness.connect();
+    ASSERT_NE(anna, nullptr);
+    ASSERT_TRUE(anna->send(makeJoin("anna")));
+    EXPECT_TRUE(anna->waitForClose());
+
+    const auto forward = bob->receive();
+    ASSERT_TRUE(forward.has_value());
+    EXPECT_EQ(*forward, makeJoin("anna"));
+    const auto leave = bob->receive();
+    ASSERT_TRUE(leave.has_value());
+    EXPECT_EQ(leave->id(), remote::CServerDlg::kIdLeave);
+    std::vector<net::CNDKMessage> before;
+    const auto status = readStatus(*bob, 3000, &before);
+    ASSERT_TRUE(status.has_value()) << "the join's status goes to every user";
+    EXPECT_TRUE(before.empty());
+    EXPECT_EQ(status->get("^NumTracks"), "20");
+}
+
+// Messages read together with a leave notice are handed on after the user is
+// gone: a join among them must not bring the user back or announce it again.
+TEST(SessionJoin, JoinReadAfterTheLeaveNoticeIsIgnored) {
+    ControllerHarness harness;
+    ASSERT_TRUE(harness.start());
+    auto bob = harness.join("bob");
+    ASSERT_NE(bob, nullptr);
+    auto ghost = harness.connect();
+    ASSERT_NE(ghost, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return harness.server().userCount() == 2; }));
+
+    std::vector<std::uint8_t> bytes;
+    net::CNDKArchive::encode(net::CNDKMessage(net::kNdkIdLeaving), bytes);
+    net::CNDKArchive::encode(makeJoin("ghost"), bytes);
+    net::CNDKArchive::encode(makeCommand("GetAlbums", "2"), bytes);
+    ASSERT_TRUE(ghost->sendRaw(bytes));
+    EXPECT_TRUE(ghost->waitForClose());
+
+    int leaves = 0;
+    for (const net::CNDKMessage& m : bob->drain(300)) {
+        EXPECT_NE(m, makeJoin("ghost"));
+        leaves += m.id() == remote::CServerDlg::kIdLeave ? 1 : 0;
+    }
+    EXPECT_EQ(leaves, 1);
+    EXPECT_FALSE(harness.view().logged("* ghost joined the server. *"));
+    EXPECT_EQ(harness.view().currentUsers().lines, std::vector<std::string>{"bob"});
+    EXPECT_EQ(harness.server().userNames().size(), 1u);
+}
+
+// A sender dropped while a command's replies go out is announced once, however
+// many replies were still to come.
+TEST(SessionCommand, SenderDroppedDuringItsRepliesIsAnnouncedOnce) {
+    net::CNDKHost::Limits limits;
+    limits.maxSendBacklog = 1'000;
+    ControllerHarness harness(ControllerHarness::Sound::Fake, limits);
+    const std::filesystem::path music = harness.folder() / "music";
+    for (int i = 0; i < 40; ++i) {
+        std::filesystem::create_directories(
+            music / "Solo" / ("An album with a long name, number " + std::to_string(i)));
+    }
+    harness.server().setLocation(0, music.string());
+    ASSERT_TRUE(harness.start());
+    auto bob = harness.join("bob");
+    ASSERT_NE(bob, nullptr);
+    auto anna = harness.join("anna");
+    ASSERT_NE(anna, nullptr);
+    (void)bob->drain(100);
+
+    ASSERT_TRUE(anna->send(makeCommand("GetAlbums", "2")));
+    EXPECT_TRUE(anna->waitForClose());
+    int leaves = 0;
+    for (const net::CNDKMessage& m : bob->drain(300)) {
+        leaves += m.id() == remote::CServerDlg::kIdLeave ? 1 : 0;
+    }
+    EXPECT_EQ(leaves, 1);
+    const auto& log = harness.view().log;
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& line) {
+                                return line.starts_with("* An error occurred while sending");
+                            }),
+              1);
 }
 
 class Session : public ::testing::Test {
