@@ -38,9 +38,10 @@ constexpr int kSecondsPerMinute = 60;
     return std::string(path.substr(left + 1, right - left - 1));
 }
 
-// File name without extension, the folder holding it and the folder above.
-void readFallbackNames(std::string_view path, std::string& title, std::string& album,
-                       std::string& artist) {
+} // namespace
+
+void CTagReader::readFallbackNames(std::string_view path, std::string& title, std::string& album,
+                                   std::string& artist) {
     if (path.size() < 2) {
         return;
     }
@@ -64,6 +65,8 @@ void readFallbackNames(std::string_view path, std::string& title, std::string& a
     }
     artist = between(path, p3, p2);
 }
+
+namespace {
 
 // At most kMaxFieldBytes of `bytes`, ending at the first zero byte.
 [[nodiscard]] std::string fieldText(std::string_view bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "playback/SoundLibrary.h"
 
@@ -20,6 +21,12 @@ public:
     [[nodiscard]] int readTrackInfo(const std::string& openPath, const std::string& namePath,
                                     std::string& title, std::string& album, std::string& artist,
                                     std::string& length) const;
+
+    // The names a path's folders give, as readTrackInfo takes them before it
+    // opens the file: the file name without extension, the folder holding it
+    // and the folder above. An output is written only when its name is found.
+    static void readFallbackNames(std::string_view namePath, std::string& title, std::string& album,
+                                  std::string& artist);
 
     // "3:05", "0:59", "60:00".
     [[nodiscard]] static std::string formatMinutesSeconds(int milliseconds);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -124,8 +125,10 @@ private:
                         const std::string& argument);
     void playAlbumTrack(std::int32_t userId, net::CNDKMessage& message,
                         const std::string& argument);
-    void queueTrack(const std::string& openPath, const std::string& namePath, std::int32_t userId,
-                    net::CNDKMessage& message);
+    // Queues a track and answers; without an open path (an upload that could
+    // not be stored) it answers as for a file that cannot be opened.
+    void queueTrack(const std::optional<std::string>& openPath, const std::string& namePath,
+                    std::int32_t userId, net::CNDKMessage& message);
 
     // Uploads and pictures.
     void startFile(std::int32_t userId, net::CNDKMessage& message);

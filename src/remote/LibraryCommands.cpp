@@ -1,5 +1,6 @@
 // Library browsing and queueing commands: listing a user's artist's albums
 // and an album's tracks, and queueing a library track into the playlist.
+#include <optional>
 #include <string>
 
 #include "remote/BrowseSelection.h"
@@ -98,7 +99,7 @@ void CServerDlg::playAlbumTrack(std::int32_t userId, net::CNDKMessage& message,
     queueTrack(*path, *path, userId, message);
 }
 
-void CServerDlg::queueTrack(const std::string& openPath, const std::string& namePath,
+void CServerDlg::queueTrack(const std::optional<std::string>& openPath, const std::string& namePath,
                             std::int32_t userId, net::CNDKMessage& message) {
     if (playlist_.count() >= CPlaylist::kPlaylistCapacity) {
         putReply(message, "^Error", kPlaylistFull);
@@ -106,7 +107,17 @@ void CServerDlg::queueTrack(const std::string& openPath, const std::string& name
         return;
     }
     std::string failedTitle;
-    if (!playlist_.appendEntry(openPath, namePath, &failedTitle)) {
+    bool queued = false;
+    if (openPath) {
+        queued = playlist_.appendEntry(*openPath, namePath, &failedTitle);
+    } else {
+        // No file to open: the title is the one the name path gives, as the
+        // tag reader takes it before it fails to open a file.
+        std::string album;
+        std::string artist;
+        playback::CTagReader::readFallbackNames(namePath, failedTitle, album, artist);
+    }
+    if (!queued) {
         putReply(message, "^Error", "Cannot play track: " + failedTitle + " - File may use DRM");
         replyTo(userId, message);
         return;

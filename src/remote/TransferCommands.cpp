@@ -24,8 +24,6 @@ constexpr std::int32_t kClientPathValue = 6;
 // Room for the "^Image" message's own framing around the picture bytes.
 constexpr std::size_t kPictureMessageHeadroom = 4096;
 
-constexpr std::string_view kRefusedUploadName = "Cannot play track: invalid file name";
-
 } // namespace
 
 void CServerDlg::startFile(std::int32_t userId, net::CNDKMessage& message) {
@@ -74,16 +72,14 @@ void CServerDlg::endFile(std::int32_t userId, net::CNDKMessage& message) {
     std::string clientPath;
     message.readValue(kClientPathValue, clientPath);
 
-    const auto stored = UploadFolder(options_.uploadDir).resolve(serverPath);
-    if (!stored) {
-        message.putText(0, "^Error");
-        message.putText(1, kRefusedUploadName);
-        replyTo(userId, message);
-        return;
+    // A refused name is an upload that could not be stored: it fails like any
+    // file that cannot be opened. The tag reader opens the stored copy but
+    // takes its fallback names from the client's own folders.
+    std::optional<std::string> openPath;
+    if (const auto stored = UploadFolder(options_.uploadDir).resolve(serverPath)) {
+        openPath = stored->string();
     }
-    // The tag reader opens the stored copy but takes its fallback names from
-    // the client's own folders.
-    queueTrack(stored->string(), clientPath, userId, message);
+    queueTrack(openPath, clientPath, userId, message);
 }
 
 void CServerDlg::getDetail(std::int32_t userId, net::CNDKMessage& message,
