@@ -17,9 +17,9 @@ inline constexpr std::size_t kSpectrumSize = 512;
 using Spectrum = std::array<float, kSpectrumSize>;
 
 // Tag field types as the tag reader asks for them.
-inline constexpr int kTagFieldId3v1 = 1;  // "TITLE", "ARTIST", "ALBUM", ...
-inline constexpr int kTagFieldId3v2 = 2;  // frame id, raw frame body
-inline constexpr int kTagFieldAsf = 5;    // "WM/AlbumTitle", ...
+inline constexpr int kTagFieldId3v1 = 1; // "TITLE", "ARTIST", "ALBUM", ...
+inline constexpr int kTagFieldId3v2 = 2; // frame id, raw frame body
+inline constexpr int kTagFieldAsf = 5;   // "WM/AlbumTitle", ...
 
 // Error codes reported by lastError(); texts in CSoundEngine::soundErrorText.
 enum SoundError : int {
@@ -87,11 +87,12 @@ public:
     virtual bool setStreamTime(StreamHandle stream, int milliseconds) = 0;
     [[nodiscard]] virtual int streamLengthMs(StreamHandle stream) const = 0;
 
-    [[nodiscard]] virtual std::optional<std::string>
-    findTagField(StreamHandle stream, int type, std::string_view name) const = 0;
+    [[nodiscard]] virtual std::optional<std::string> findTagField(StreamHandle stream, int type,
+                                                                  std::string_view name) const = 0;
     // std::nullopt when the library cannot report a count.
     [[nodiscard]] virtual std::optional<int> tagFieldCount(StreamHandle stream) const = 0;
-    [[nodiscard]] virtual std::optional<TagField> tagField(StreamHandle stream, int index) const = 0;
+    [[nodiscard]] virtual std::optional<TagField> tagField(StreamHandle stream,
+                                                           int index) const = 0;
 
     // Copies the latest spectrum (magnitudes 0..1); false when no analysis
     // is available (library not initialised).

@@ -6,8 +6,8 @@ namespace tembrel::remote {
 // settings store.
 struct SpectrumState {
     int spectrumOn = 0;
-    int spectrumFps = 0;            // 0, 15, 30 or 60
-    int spectrumPeriodMs = 1000;    // 1000 until a rate is chosen, then 66, 33, 16
+    int spectrumFps = 0;         // 0, 15, 30 or 60
+    int spectrumPeriodMs = 1000; // 1000 until a rate is chosen, then 66, 33, 16
 };
 
 // The rate entries of the DSP menu; the numbers are the stored DspCode.

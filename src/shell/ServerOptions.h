@@ -17,7 +17,7 @@ struct ServerOptions {
     std::optional<int> port;
     std::vector<std::string> locations; // up to five, Location1 first
     playback::AudioOutput audio = playback::AudioOutput::Auto;
-    std::filesystem::path uploadDir;    // empty: the default under the XDG data folder
+    std::filesystem::path uploadDir; // empty: the default under the XDG data folder
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store
 };

@@ -34,8 +34,7 @@ public:
 
     [[nodiscard]] LoadedSettings load() const;
     // The connection and library group (the save button).
-    void saveConnection(std::string_view portText,
-                        const std::array<std::string, 5>& locations);
+    void saveConnection(std::string_view portText, const std::array<std::string, 5>& locations);
     // The playback group (every exit).
     void savePlayback(int volume, int dspCode);
 
