@@ -80,6 +80,9 @@ private:
     bool removeUser(std::int32_t userId, CNDKSocket::CloseMode mode);
     void retire(std::unique_ptr<CNDKSocket> socket, CNDKSocket::CloseMode mode);
     void afterEvent();
+    // Hands the queued bytes of the served user, then of everyone else, to
+    // the sockets.
+    void flushAll();
     void scheduleAfterEvent();
 
     void notifyDropped(std::int32_t userId, DropReason reason);
@@ -98,6 +101,9 @@ private:
     std::vector<std::unique_ptr<CNDKSocket>> retired_;
     std::vector<std::unique_ptr<MessageBatch>> spareBatches_;
     std::vector<std::uint8_t> encoded_; // a broadcast, encoded once for all users
+    // The user whose received messages the current event hands on (0 when
+    // the event is not a read): answered first when the event is over.
+    std::int32_t servedUserId_ = 0;
     int depth_ = 0;
     bool afterEventScheduled_ = false;
     bool destroying_ = false;

@@ -27,6 +27,11 @@ void CNDKHost::Impl::serve(CNDKSocket* socket, bool connectionLost) {
         socket->readAgain_ = true;
         return;
     }
+    if (depth_ == 1) {
+        // Not inside a callback that runs the event loop: this event serves
+        // this user, whose answers leave first when it is over.
+        servedUserId_ = userId;
+    }
     receive(userId, *socket);
 }
 

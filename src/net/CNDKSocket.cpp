@@ -105,9 +105,9 @@ std::size_t CNDKSocket::backlog() const {
     return output_.size() + static_cast<std::size_t>(tcp_ ? tcp_->bytesToWrite() : 0);
 }
 
-void CNDKSocket::flush() {
+bool CNDKSocket::flush() {
     if (output_.empty() || !isConnected()) {
-        return;
+        return false;
     }
     std::span<const std::uint8_t> rest(output_);
     if (tcp_->bytesToWrite() == 0) {
@@ -117,12 +117,14 @@ void CNDKSocket::flush() {
         // the socket does not take now, and any error, is left to Qt.
         rest = rest.subspan(sendWithoutBlocking(tcp_->socketDescriptor(), rest));
     }
+    const bool sent = rest.size() < output_.size();
     if (!rest.empty()) {
         (void)tcp_->write(reinterpret_cast<const char*>(rest.data()),
                           static_cast<qint64>(rest.size()));
     }
     output_.clear();
     releaseIfLarge(output_);
+    return sent;
 }
 
 void CNDKSocket::close(CloseMode mode) {
@@ -137,7 +139,7 @@ void CNDKSocket::close(CloseMode mode) {
         tcp_.reset();
         return;
     }
-    flush();
+    (void)flush();
     // Hand the bytes to the system now (the host may be about to go away);
     // no signal of this socket reaches the host any more.
     (void)tcp_->flush();

@@ -62,7 +62,10 @@ public:
     [[nodiscard]] std::size_t backlog() const;
     // Where the bytes to send are appended; flush() hands them to the socket.
     [[nodiscard]] std::vector<std::uint8_t>& output() noexcept { return output_; }
-    void flush();
+    [[nodiscard]] bool hasOutput() const noexcept { return !output_.empty(); }
+    // True when some of the bytes reached the system at once (rather than
+    // waiting in Qt's buffer for the socket to take them).
+    bool flush();
     // Ends the connection and detaches the Qt socket from the host.
     void close(CloseMode mode);
 
