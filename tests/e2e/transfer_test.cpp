@@ -27,15 +27,15 @@ protected:
 
 TEST_F(Transfers, UploadedFileArrivesWholeAndIsQueued) {
     // Over 64 KiB, so it travels in several chunks.
-    ToneSpec spec;
-    spec.seconds = 6;
-    spec.bitrateKbps = 256;
-    spec.title = "Uploaded Tone";
-    spec.artist = "Test Bench";
-    spec.album = "Uploads";
-    spec.tags = TagStyle::Id3v2AndV1;
+    ToneSpec tone;
+    tone.seconds = 6;
+    tone.bitrateKbps = 256;
+    tone.title = "Uploaded Tone";
+    tone.artist = "Test Bench";
+    tone.album = "Uploads";
+    tone.tags = TagStyle::Id3v2AndV1;
     const auto file = local_.path() / "uploaded tone.mp3";
-    ASSERT_TRUE(makeMp3(file, spec));
+    ASSERT_TRUE(makeMp3(file, tone));
     ASSERT_GT(std::filesystem::file_size(file), 2u * 64 * 1024);
 
     const RemoteRun run = server_.remote({"upload", path(file)});

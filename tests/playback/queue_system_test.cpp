@@ -124,11 +124,11 @@ protected:
         dir_ = std::make_unique<test::TempDir>();
         const int frequencies[] = {440, 660, 880};
         for (const int hz : frequencies) {
-            test::ToneSpec spec;
-            spec.seconds = kTrackSeconds;
-            spec.frequencyHz = hz;
+            test::ToneSpec tone;
+            tone.seconds = kTrackSeconds;
+            tone.frequencyHz = hz;
             const fs::path file = dir_->path() / ("tone " + std::to_string(hz) + ".mp3");
-            if (test::makeMp3(file, spec)) {
+            if (test::makeMp3(file, tone)) {
                 files_.push_back(file.string());
             }
         }

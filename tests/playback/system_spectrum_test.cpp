@@ -33,9 +33,9 @@ float peak(const Spectrum& spectrum) {
 
 class SystemSpectrum : public ::testing::Test {
 protected:
-    StreamHandle play(const ToneSpec& spec, int volume) {
+    StreamHandle play(const ToneSpec& tone, int volume) {
         const auto file = dir_.path() / ("tone" + std::to_string(files_++) + ".mp3");
-        EXPECT_TRUE(makeMp3(file, spec));
+        EXPECT_TRUE(makeMp3(file, tone));
         const StreamHandle stream = library_->openStream(file.string(), OpenPurpose::Playback);
         EXPECT_NE(stream, kNoStream);
         EXPECT_EQ(library_->playStream(kChannel, stream), kChannel);

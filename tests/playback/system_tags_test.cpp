@@ -66,9 +66,9 @@ std::string id3v1Tag(std::string_view title, std::string_view artist) {
 
 class SystemTags : public ::testing::Test {
 protected:
-    std::filesystem::path mp3(const std::string& name, const ToneSpec& spec) {
+    std::filesystem::path mp3(const std::string& name, const ToneSpec& tone) {
         const auto file = dir_.path() / name;
-        EXPECT_TRUE(makeMp3(file, spec)) << name;
+        EXPECT_TRUE(makeMp3(file, tone)) << name;
         return file;
     }
 

@@ -25,13 +25,13 @@ protected:
     }
 
     static ToneSpec tagged(TagStyle style, double seconds = 2.0) {
-        ToneSpec spec;
-        spec.seconds = seconds;
-        spec.tags = style;
-        spec.title = "Tag Title";
-        spec.artist = "Tag Artist";
-        spec.album = "Tag Album";
-        return spec;
+        ToneSpec tone;
+        tone.seconds = seconds;
+        tone.tags = style;
+        tone.title = "Tag Title";
+        tone.artist = "Tag Artist";
+        tone.album = "Tag Album";
+        return tone;
     }
 
     int read(const fs::path& file, const std::string& namePath = {}) {
@@ -56,12 +56,12 @@ protected:
 
 TEST_F(TagReaderSystemTest, Id3v2FramesWinOverTheId3v1Tag) {
     // ID3v1 keeps only 30 characters of a title; the ID3v2 frame keeps it all.
-    ToneSpec spec = tagged(TagStyle::Id3v2AndV1);
-    spec.title = "A Title Longer Than Thirty Characters";
+    ToneSpec tone = tagged(TagStyle::Id3v2AndV1);
+    tone.title = "A Title Longer Than Thirty Characters";
     const fs::path file = folder_ / "01 Both.mp3";
-    ASSERT_TRUE(test::makeMp3(file, spec));
+    ASSERT_TRUE(test::makeMp3(file, tone));
     ASSERT_EQ(read(file), 0);
-    expectNames(spec.title, "Tag Artist", "Tag Album");
+    expectNames(tone.title, "Tag Artist", "Tag Album");
     EXPECT_EQ(names_.length, "0:02");
 }
 

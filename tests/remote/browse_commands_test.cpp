@@ -27,15 +27,15 @@ protected:
         const fs::path root = media_->path();
         const auto mp3 = [&](const fs::path& relative, std::string title) {
             fs::create_directories((root / relative).parent_path());
-            ToneSpec spec;
-            spec.seconds = 2.0;
+            ToneSpec tone;
+            tone.seconds = 2.0;
             if (!title.empty()) {
-                spec.title = std::move(title);
-                spec.artist = "Alpha Tag";
-                spec.album = "First Tag";
-                spec.tags = TagStyle::Id3v2AndV1;
+                tone.title = std::move(title);
+                tone.artist = "Alpha Tag";
+                tone.album = "First Tag";
+                tone.tags = TagStyle::Id3v2AndV1;
             }
-            ASSERT_TRUE(makeMp3(root / relative, spec)) << relative;
+            ASSERT_TRUE(makeMp3(root / relative, tone)) << relative;
         };
         mp3("alpha/First Album/one.mp3", "One");
         mp3("alpha/First Album/two.mp3", "Two");

@@ -29,10 +29,10 @@ class PictureTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         media_ = new TempDir();
-        ToneSpec spec;
-        spec.seconds = 1.0;
+        ToneSpec tone;
+        tone.seconds = 1.0;
         const fs::path track = media_->path() / "track.mp3";
-        ASSERT_TRUE(makeMp3(track, spec));
+        ASSERT_TRUE(makeMp3(track, tone));
         for (const char* album : {"Exact", "Lower", "Bare", "Large"}) {
             const fs::path folder = media_->path() / "Artist" / album;
             fs::create_directories(folder);

@@ -92,9 +92,9 @@ class UploadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         sources_ = new TempDir();
-        ToneSpec spec;
-        spec.seconds = 3.0;
-        ASSERT_TRUE(makeMp3(sources_->path() / "song.mp3", spec));
+        ToneSpec tone;
+        tone.seconds = 3.0;
+        ASSERT_TRUE(makeMp3(sources_->path() / "song.mp3", tone));
     }
     static void TearDownTestSuite() {
         delete sources_;

@@ -78,19 +78,19 @@ bool hasNonAscii(const std::string& text) {
     return false;
 }
 
-// The ffmpeg input options producing the tone (or silence) of `spec`.
-QStringList sourceArguments(const ToneSpec& spec) {
-    const QString duration = QString::number(spec.seconds, 'f', 3);
-    const QString rate = QString::number(spec.sampleRate);
+// The ffmpeg input options producing the tone (or silence) described by `tone`.
+QStringList sourceArguments(const ToneSpec& tone) {
+    const QString duration = QString::number(tone.seconds, 'f', 3);
+    const QString rate = QString::number(tone.sampleRate);
     // Every channel is generated at full scale: letting ffmpeg upmix a mono
     // source would lower each channel by 3 dB.
-    const QString layout = QStringLiteral("%1c").arg(spec.channels);
+    const QString layout = QStringLiteral("%1c").arg(tone.channels);
     QString source;
-    if (spec.silent) {
+    if (tone.silent) {
         source = QStringLiteral("anullsrc=r=%1:cl=%2:d=%3").arg(rate, layout, duration);
     } else {
         source = QStringLiteral("aevalsrc=sin(2*PI*%1*t):s=%2:d=%3:c=%4")
-                     .arg(QString::number(spec.frequencyHz), rate, duration, layout);
+                     .arg(QString::number(tone.frequencyHz), rate, duration, layout);
     }
     return {QStringLiteral("-loglevel"),
             QStringLiteral("error"),
@@ -100,7 +100,7 @@ QStringList sourceArguments(const ToneSpec& spec) {
             QStringLiteral("-i"),
             source,
             QStringLiteral("-ac"),
-            QString::number(spec.channels)};
+            QString::number(tone.channels)};
 }
 
 void addMetadata(QStringList& arguments, const char* key, const std::string& value) {
@@ -109,22 +109,22 @@ void addMetadata(QStringList& arguments, const char* key, const std::string& val
     }
 }
 
-bool makeId3v1OnlyMp3(const fs::path& file, const ToneSpec& spec) {
+bool makeId3v1OnlyMp3(const fs::path& file, const ToneSpec& tone) {
     const fs::path wav = fs::path(file).concat(".source.wav");
-    QStringList encode = sourceArguments(spec);
+    QStringList encode = sourceArguments(tone);
     encode << q(wav);
     bool ok = run(QStringLiteral("ffmpeg"), encode);
     if (ok) {
         QStringList lame{QStringLiteral("--quiet"), QStringLiteral("-b"),
-                         QString::number(spec.bitrateKbps), QStringLiteral("--id3v1-only")};
+                         QString::number(tone.bitrateKbps), QStringLiteral("--id3v1-only")};
         const auto addTag = [&lame](const char* option, const std::string& value) {
             if (!value.empty()) {
                 lame << QString::fromLatin1(option) << q(value);
             }
         };
-        addTag("--tt", spec.title);
-        addTag("--ta", spec.artist);
-        addTag("--tl", spec.album);
+        addTag("--tt", tone.title);
+        addTag("--ta", tone.artist);
+        addTag("--tl", tone.album);
         lame << q(wav) << q(file);
         ok = run(QStringLiteral("lame"), lame);
     }
@@ -155,22 +155,22 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-std::string mp3Title(const ToneSpec& spec) {
-    if (spec.tags == TagStyle::Id3v2Utf16Title && !hasNonAscii(spec.title)) {
-        return spec.title + " \xc3\xa9";
+std::string mp3Title(const ToneSpec& tone) {
+    if (tone.tags == TagStyle::Id3v2Utf16Title && !hasNonAscii(tone.title)) {
+        return tone.title + " \xc3\xa9";
     }
-    return spec.title;
+    return tone.title;
 }
 
-bool makeMp3(const fs::path& file, const ToneSpec& spec) {
-    if (spec.tags == TagStyle::Id3v1Only) {
-        return makeId3v1OnlyMp3(file, spec);
+bool makeMp3(const fs::path& file, const ToneSpec& tone) {
+    if (tone.tags == TagStyle::Id3v1Only) {
+        return makeId3v1OnlyMp3(file, tone);
     }
-    QStringList arguments = sourceArguments(spec);
+    QStringList arguments = sourceArguments(tone);
     arguments << QStringLiteral("-c:a") << QStringLiteral("libmp3lame") << QStringLiteral("-b:a")
-              << QStringLiteral("%1k").arg(spec.bitrateKbps) << QStringLiteral("-map_metadata")
+              << QStringLiteral("%1k").arg(tone.bitrateKbps) << QStringLiteral("-map_metadata")
               << QStringLiteral("-1");
-    switch (spec.tags) {
+    switch (tone.tags) {
     case TagStyle::None:
         arguments << QStringLiteral("-id3v2_version") << QStringLiteral("0");
         break;
@@ -183,23 +183,23 @@ bool makeMp3(const fs::path& file, const ToneSpec& spec) {
         arguments << QStringLiteral("-id3v2_version") << QStringLiteral("3");
         break;
     }
-    if (spec.tags != TagStyle::None) {
-        addMetadata(arguments, "title", mp3Title(spec));
-        addMetadata(arguments, "artist", spec.artist);
-        addMetadata(arguments, "album", spec.album);
+    if (tone.tags != TagStyle::None) {
+        addMetadata(arguments, "title", mp3Title(tone));
+        addMetadata(arguments, "artist", tone.artist);
+        addMetadata(arguments, "album", tone.album);
     }
     arguments << QStringLiteral("-f") << QStringLiteral("mp3") << q(file);
     return run(QStringLiteral("ffmpeg"), arguments);
 }
 
-bool makeWma(const fs::path& file, const ToneSpec& spec) {
-    QStringList arguments = sourceArguments(spec);
+bool makeWma(const fs::path& file, const ToneSpec& tone) {
+    QStringList arguments = sourceArguments(tone);
     arguments << QStringLiteral("-c:a") << QStringLiteral("wmav2") << QStringLiteral("-b:a")
-              << QStringLiteral("%1k").arg(spec.bitrateKbps) << QStringLiteral("-map_metadata")
+              << QStringLiteral("%1k").arg(tone.bitrateKbps) << QStringLiteral("-map_metadata")
               << QStringLiteral("-1");
-    addMetadata(arguments, "title", spec.title);
-    addMetadata(arguments, "artist", spec.artist);
-    addMetadata(arguments, "album", spec.album);
+    addMetadata(arguments, "title", tone.title);
+    addMetadata(arguments, "artist", tone.artist);
+    addMetadata(arguments, "album", tone.album);
     arguments << QStringLiteral("-f") << QStringLiteral("asf") << q(file);
     return run(QStringLiteral("ffmpeg"), arguments);
 }

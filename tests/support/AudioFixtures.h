@@ -43,14 +43,14 @@ struct ToneSpec {
 
 // For Id3v2Utf16Title a title without non-ASCII characters gets " \u00e9" appended,
 // so the frame really is written in UTF-16.
-[[nodiscard]] bool makeMp3(const std::filesystem::path& file, const ToneSpec& spec);
+[[nodiscard]] bool makeMp3(const std::filesystem::path& file, const ToneSpec& tone);
 // WMA (wmav2): title and artist land in the ASF content description (Title,
-// Author), the album in the "WM/AlbumTitle" attribute. `spec.tags` is ignored.
-[[nodiscard]] bool makeWma(const std::filesystem::path& file, const ToneSpec& spec);
+// Author), the album in the "WM/AlbumTitle" attribute. `tone.tags` is ignored.
+[[nodiscard]] bool makeWma(const std::filesystem::path& file, const ToneSpec& tone);
 // Writes `bytes` as the whole content of `file` (for corrupt or odd files).
 [[nodiscard]] bool writeFile(const std::filesystem::path& file, std::string_view bytes);
 
-// The title makeMp3 writes for `spec` (differs from spec.title only for Id3v2Utf16Title).
-[[nodiscard]] std::string mp3Title(const ToneSpec& spec);
+// The title makeMp3 writes for `tone` (differs from tone.title only for Id3v2Utf16Title).
+[[nodiscard]] std::string mp3Title(const ToneSpec& tone);
 
 } // namespace tembrel::test
