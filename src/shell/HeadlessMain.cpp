@@ -9,6 +9,7 @@
 
 #include "shell/HeadlessConsole.h"
 #include "shell/ServerApp.h"
+#include "shell/ServiceNotifier.h"
 #include "shell/SignalWatcher.h"
 
 namespace tembrel::shell {
@@ -34,28 +35,35 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
     QCoreApplication app(argc, argv);
     HeadlessConsole console;
     ServerApp server(options, console);
+    const ServiceNotifier service;
 
     bool exiting = false;
     SignalWatcher signalWatcher(
         [&] {
             if (!exiting) {
                 exiting = true;
+                service.stopping();
                 server.exit();
                 QCoreApplication::quit();
             }
         },
         [&] {
+            service.reloading();
             remote::CServerDlg& controller = server.controller();
             if (controller.isHosting()) {
                 controller.startStopServer();
             }
             controller.startStopServer();
+            service.ready();
         });
     if (!signalWatcher.isActive()) {
         console.logLineAppended("Signals cannot be watched: SIGTERM ends the server at once.");
     }
 
     server.initialise();
+    if (server.controller().isHosting()) {
+        service.ready();
+    }
     return QCoreApplication::exec();
 }
 
