@@ -1,8 +1,6 @@
 // The spectrum step, the rate table of the DSP menu and the spectrum timer.
 #include "remote/SpectrumBroadcaster.h"
 
-#include <QTimer>
-
 #include <array>
 
 #include "protocol/Messages.h"
@@ -48,14 +46,9 @@ void applyRate(const RateEntry& entry, SpectrumState& state) noexcept {
 
 SpectrumBroadcaster::SpectrumBroadcaster(playback::CSoundEngine& engine, UserMessenger& messenger,
                                          ServerView& view)
-    : engine_(engine), messenger_(messenger), view_(view), timer_(std::make_unique<QTimer>()) {
     // The period can be 16 ms; a coarse timer would drift by up to 5%.
-    timer_->setSingleShot(true);
-    timer_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer_.get(), &QTimer::timeout, [this] { timerExpired(); });
-}
-
-SpectrumBroadcaster::~SpectrumBroadcaster() = default;
+    : engine_(engine), messenger_(messenger), view_(view),
+      timer_(Qt::PreciseTimer, [this] { timerExpired(); }) {}
 
 void SpectrumBroadcaster::serverStarted() {
     serverRunning_ = true;
@@ -64,16 +57,12 @@ void SpectrumBroadcaster::serverStarted() {
 
 void SpectrumBroadcaster::serverStopped() {
     serverRunning_ = false;
-    timer_->stop();
+    timer_.stop();
 }
 
 void SpectrumBroadcaster::setUsersPresent(bool present) {
-    usersPresent_ = present;
-    if (!present) {
-        timer_->stop();
-    } else if (!timer_->isActive()) {
-        armIfWanted();
-    }
+    timer_.setUsersPresent(present);
+    armIfWanted();
 }
 
 void SpectrumBroadcaster::timerExpired() {
@@ -82,7 +71,7 @@ void SpectrumBroadcaster::timerExpired() {
 }
 
 void SpectrumBroadcaster::step(net::CNDKMessage& message) {
-    timer_->stop();
+    timer_.stop();
     if (state_.spectrumOn == 1) {
         // Without a started sound library there is no analysis to read: the
         // bands keep their last values (zeros) and the stream goes on.
@@ -102,8 +91,8 @@ void SpectrumBroadcaster::step(net::CNDKMessage& message) {
 }
 
 void SpectrumBroadcaster::armIfWanted() {
-    if (stepsWanted() && !timer_->isActive()) {
-        timer_->start(state_.spectrumPeriodMs);
+    if (stepsWanted()) {
+        timer_.startIfIdle(state_.spectrumPeriodMs);
     }
 }
 

@@ -4,16 +4,13 @@
 // settings.
 #pragma once
 
-#include <memory>
-
 #include "net/CNDKMessage.h"
 #include "playback/CSoundEngine.h"
 #include "protocol/SpectrumPayload.h"
+#include "remote/PresenceTimer.h"
 #include "remote/ServerView.h"
 #include "remote/SpectrumState.h"
 #include "remote/UserMessenger.h"
-
-class QTimer;
 
 namespace tembrel::remote {
 
@@ -22,7 +19,6 @@ public:
     static constexpr int kTimerId = 2312;
 
     SpectrumBroadcaster(playback::CSoundEngine& engine, UserMessenger& messenger, ServerView& view);
-    ~SpectrumBroadcaster();
     SpectrumBroadcaster(const SpectrumBroadcaster&) = delete;
     SpectrumBroadcaster& operator=(const SpectrumBroadcaster&) = delete;
 
@@ -50,20 +46,19 @@ public:
 
 private:
     [[nodiscard]] bool stepsWanted() const noexcept {
-        return serverRunning_ && usersPresent_ && state_.spectrumOn == 1;
+        return serverRunning_ && state_.spectrumOn == 1;
     }
     void armIfWanted();
 
     playback::CSoundEngine& engine_;
     UserMessenger& messenger_;
     ServerView& view_;
-    std::unique_ptr<QTimer> timer_;
+    PresenceTimer timer_;
     SpectrumState state_{};
     int checkedDspCode_ = 0;
     // The last computed bar heights, kept between steps.
     protocol::BandValues bandValues_{};
     bool serverRunning_ = false;
-    bool usersPresent_ = false;
 };
 
 } // namespace tembrel::remote
