@@ -52,6 +52,7 @@ SpectrumBroadcaster::SpectrumBroadcaster(playback::CSoundEngine& engine, UserMes
 
 void SpectrumBroadcaster::serverStarted() {
     serverRunning_ = true;
+    statusLineStale_ = true;
     armIfWanted();
 }
 
@@ -61,7 +62,7 @@ void SpectrumBroadcaster::serverStopped() {
 }
 
 void SpectrumBroadcaster::setUsersPresent(bool present) {
-    timer_.setUsersPresent(present);
+    usersPresent_ = present;
     armIfWanted();
 }
 
@@ -84,6 +85,7 @@ void SpectrumBroadcaster::step(net::CNDKMessage& message) {
             cpuUsage = engine_.library().cpuUsage();
         }
         view_.statusLineChanged(formatCpuUsage(cpuUsage));
+        statusLineStale_ = false;
         protocol::putReply(message, protocol::Reply::Spectrum, protocol::formatBands(bandValues_));
         messenger_.broadcast(message);
     }
@@ -91,7 +93,13 @@ void SpectrumBroadcaster::step(net::CNDKMessage& message) {
 }
 
 void SpectrumBroadcaster::armIfWanted() {
-    if (stepsWanted()) {
+    // Steps are for the users, and for the status line while music plays (its
+    // CPU usage changes) or has not shown the stream yet. With nobody
+    // connected and nothing playing the timer stays stopped.
+    const bool audience =
+        usersPresent_ || statusLineStale_ || engine_.playState() == playback::PlayState::Playing;
+    timer_.setUsersPresent(audience);
+    if (serverRunning_ && state_.spectrumOn == 1) {
         timer_.startIfIdle(state_.spectrumPeriodMs);
     }
 }
@@ -102,6 +110,7 @@ void SpectrumBroadcaster::setRate(SpectrumRate rate) {
         return;
     }
     applyRate(*entry, state_);
+    statusLineStale_ = true;
     messenger_.broadcast(protocol::noticeMessage(entry->on == 1 ? protocol::Reply::StartSpectrum
                                                                 : protocol::Reply::StopSpectrum));
     checkedDspCode_ = static_cast<int>(rate);
@@ -116,6 +125,7 @@ void SpectrumBroadcaster::applyDspCode(int code) {
         return;
     }
     applyRate(*entry, state_);
+    statusLineStale_ = true;
     checkedDspCode_ = code;
     view_.spectrumCheckChanged(checkedDspCode_);
     armIfWanted();

@@ -45,9 +45,6 @@ public:
     [[nodiscard]] const SpectrumState& state() const noexcept { return state_; }
 
 private:
-    [[nodiscard]] bool stepsWanted() const noexcept {
-        return serverRunning_ && state_.spectrumOn == 1;
-    }
     void armIfWanted();
 
     playback::CSoundEngine& engine_;
@@ -59,6 +56,10 @@ private:
     // The last computed bar heights, kept between steps.
     protocol::BandValues bandValues_{};
     bool serverRunning_ = false;
+    bool usersPresent_ = false;
+    // The status line has not shown a step since the stream was (re)started
+    // or its rate changed; one step runs for it even with nobody connected.
+    bool statusLineStale_ = true;
 };
 
 } // namespace tembrel::remote
