@@ -7,7 +7,7 @@
 #include "SeekPlan.h"
 #include "Text.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 TEST(Listing, FindsByNameIgnoringCaseOrByShownNumber) {
@@ -94,4 +94,4 @@ TEST(Text, ReadsNumbersTheWayTheServerWritesThem) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client

@@ -5,7 +5,7 @@
 #include "Spectrum.h"
 #include "WatchScreen.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 using namespace std::chrono_literals;
@@ -100,4 +100,4 @@ TEST(WatchScreen, ShowsSpectrumOffOrTheBars) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client
