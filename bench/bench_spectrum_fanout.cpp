@@ -21,6 +21,7 @@
 #include "BenchServer.h"
 #include "connection/BlockingConnection.h"
 #include "playback/SystemSoundLibrary.h"
+#include "protocol/MessageIds.h"
 #include "remote/CServerDlg.h"
 
 namespace {
@@ -77,7 +78,7 @@ Measurement listen(int port, int seconds) {
     std::vector<std::unique_ptr<BlockingConnection>> clients;
     for (int i = 0; i < kClients; ++i) {
         clients.push_back(std::make_unique<BlockingConnection>(kClientTimeout));
-        CNDKMessage join(tembrel::remote::CServerDlg::kIdJoin);
+        CNDKMessage join(tembrel::protocol::kIdJoin);
         join.appendText("listener" + std::to_string(i));
         if (!clients.back()->open("127.0.0.1", port) || !clients.back()->send(join)) {
             return result;
