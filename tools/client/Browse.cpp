@@ -2,9 +2,19 @@
 #include "Browse.h"
 
 #include "Listing.h"
-#include "Replies.h"
+#include "protocol/Messages.h"
 
 namespace tembrel::client {
+
+std::optional<int> requestListed(Context& context, protocol::Command command, std::size_t index,
+                                 std::vector<net::CNDKMessage>& replies) {
+    const auto request =
+        protocol::commandMessage(command, std::to_string(protocol::listedNumber(index)));
+    if (!context.session().exchange(request, &replies)) {
+        return context.failSession();
+    }
+    return std::nullopt;
+}
 
 std::optional<int> openArtist(Context& context, std::string_view typed, ArtistListing& out) {
     if (auto rc = context.join()) {
@@ -18,16 +28,15 @@ std::optional<int> openArtist(Context& context, std::string_view typed, ArtistLi
     }
     out.artist = artists[*index];
     std::vector<net::CNDKMessage> replies;
-    const auto request = commandMessage("GetAlbums", std::to_string(listedNumber(*index)));
-    if (!context.session().exchange(request, &replies)) {
-        return context.failSession();
+    if (auto rc = requestListed(context, protocol::Command::GetAlbums, *index, replies)) {
+        return rc;
     }
     for (const auto& reply : replies) {
-        const std::string name = replyName(reply);
-        if (name == "^AddAlbum") {
-            out.albums.push_back(replyText(reply));
-        } else if (name == "^AddAlbumTracks") {
-            out.looseTracks.push_back(replyText(reply));
+        const auto name = protocol::replyOf(reply);
+        if (name == protocol::Reply::AddAlbum) {
+            out.albums.push_back(protocol::payloadOf(reply));
+        } else if (name == protocol::Reply::AddAlbumTracks) {
+            out.looseTracks.push_back(protocol::payloadOf(reply));
         }
     }
     return std::nullopt;
@@ -43,13 +52,12 @@ std::optional<int> openAlbum(Context& context, const ArtistListing& artist, std:
     }
     out.album = artist.albums[*index];
     std::vector<net::CNDKMessage> replies;
-    const auto request = commandMessage("GetAlbumTracks", std::to_string(listedNumber(*index)));
-    if (!context.session().exchange(request, &replies)) {
-        return context.failSession();
+    if (auto rc = requestListed(context, protocol::Command::GetAlbumTracks, *index, replies)) {
+        return rc;
     }
     for (const auto& reply : replies) {
-        if (replyName(reply) == "^AddAlbumTracks") {
-            out.tracks.push_back(replyText(reply));
+        if (protocol::isReply(reply, protocol::Reply::AddAlbumTracks)) {
+            out.tracks.push_back(protocol::payloadOf(reply));
         }
     }
     return std::nullopt;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "protocol/Commands.h"
 
 namespace tembrel::client {
 
@@ -21,6 +22,13 @@ struct AlbumListing {
     std::string album;
     std::vector<std::string> tracks;
 };
+
+// Sends `command` for the entry at `index` of a listing (numbered the
+// protocol's way) and collects what it causes into `replies`. On failure
+// returns the exit code (already reported).
+[[nodiscard]] std::optional<int> requestListed(Context& context, protocol::Command command,
+                                               std::size_t index,
+                                               std::vector<net::CNDKMessage>& replies);
 
 // Joins if needed, finds the artist and asks the server for its albums and
 // loose tracks; this also makes it the session's selected artist. On failure

@@ -1,15 +1,13 @@
 // The browsing and queueing commands: albums, tracks, queue.
 #include "Browse.h"
 #include "Listing.h"
-#include "Replies.h"
+#include "protocol/Messages.h"
 
 namespace tembrel::client {
 
 namespace {
 
 constexpr std::string_view kLooseOption = "--loose";
-constexpr std::string_view kAddedPrefix = "Track [";
-constexpr std::string_view kAddedSuffix = "] Added to playlist";
 
 Json numberedJson(const std::vector<std::string>& items) {
     Json list = Json::array();
@@ -101,17 +99,16 @@ int runQueue(Context& context) {
                                                 : album.album + " by " + artist.artist));
     }
     std::vector<net::CNDKMessage> replies;
-    const auto request = commandMessage("PlayAlbumTrack", std::to_string(listedNumber(*index)));
-    if (!context.session().exchange(request, &replies)) {
-        return context.failSession();
+    if (auto rc = requestListed(context, protocol::Command::PlayAlbumTrack, *index, replies)) {
+        return *rc;
     }
     std::string answer;
     for (const auto& reply : replies) {
-        if (replyName(reply) == "^Error") {
-            answer = replyText(reply);
+        if (protocol::isReply(reply, protocol::Reply::Error)) {
+            answer = protocol::payloadOf(reply);
         }
     }
-    const bool added = answer.starts_with(kAddedPrefix) && answer.ends_with(kAddedSuffix);
+    const bool added = protocol::isQueuedConfirmation(answer);
     if (answer.empty()) {
         answer = "the server did not answer the queue request";
     }

@@ -26,13 +26,84 @@ std::string_view optionName(std::string_view argument, std::optional<std::string
     return argument;
 }
 
+bool takesValue(std::string_view name) noexcept {
+    return name == "--host" || name == "--port" || name == "--name" || name == "--timeout";
+}
+
+// Sets an option that takes a value; returns the usage error, if any.
+std::string setValueOption(std::string_view name, const std::string& value, Options& options) {
+    if (name == "--host") {
+        if (value.empty()) {
+            return "--host needs a host name or address";
+        }
+        options.host = value;
+    } else if (name == "--port") {
+        const auto port = parseUnsigned(value);
+        if (!port || *port < 1 || *port > kMaxPort) {
+            return "--port needs a number from 1 to " + std::to_string(kMaxPort) + ", not '" +
+                   value + "'";
+        }
+        options.port = static_cast<int>(*port);
+    } else if (name == "--name") {
+        if (value.empty()) {
+            return "--name needs a user name";
+        }
+        options.name = value;
+    } else {
+        const auto ms = parseUnsigned(value);
+        if (!ms || *ms < 1 || *ms > kMaxTimeout.count()) {
+            return "--timeout needs milliseconds from 1 to " + std::to_string(kMaxTimeout.count()) +
+                   ", not '" + value + "'";
+        }
+        options.timeout = std::chrono::milliseconds(*ms);
+    }
+    return {};
+}
+
+// Sets an option without a value; an option the client does not know
+// belongs to the command when one was named. Returns the usage error, if any.
+std::string setFlag(std::string_view name, const std::string& argument, Options& options) {
+    if (name == "--json") {
+        options.json = true;
+    } else if (name == "--help" || name == "-h") {
+        options.help = true;
+    } else if (name == "--version") {
+        options.version = true;
+    } else if (!options.command.empty()) {
+        options.args.push_back(argument); // the command's own option
+    } else {
+        return "unknown option " + argument;
+    }
+    return {};
+}
+
+// Takes the option at `i` (and its value); returns the usage error, if any.
+std::string takeOption(std::span<const std::string> arguments, std::size_t& i, Options& options) {
+    const std::string& argument = arguments[i];
+    std::optional<std::string> inlineValue;
+    const std::string_view name = optionName(argument, inlineValue);
+    if (!takesValue(name)) {
+        if (inlineValue) {
+            return "option " + std::string(name) + " takes no value";
+        }
+        return setFlag(name, argument, options);
+    }
+    if (inlineValue) {
+        return setValueOption(name, *inlineValue, options);
+    }
+    if (i + 1 < arguments.size()) {
+        return setValueOption(name, arguments[++i], options);
+    }
+    return "option " + std::string(name) + " needs a value";
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(std::span<const std::string> arguments) {
     ParsedCommandLine parsed;
     Options& options = parsed.options;
     bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
+    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
             if (options.command.empty() && !optionsEnded) {
@@ -40,72 +111,13 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> arguments) {
             } else {
                 options.args.push_back(argument);
             }
-            continue;
-        }
-        if (argument == "--") {
+        } else if (argument == "--") {
             optionsEnded = true;
             if (options.command.empty() && i + 1 < arguments.size()) {
                 options.command = arguments[++i];
             }
-            continue;
-        }
-        std::optional<std::string> inlineValue;
-        const std::string_view name = optionName(argument, inlineValue);
-        const bool takesValue =
-            name == "--host" || name == "--port" || name == "--name" || name == "--timeout";
-        if (!takesValue && inlineValue) {
-            parsed.error = "option " + std::string(name) + " takes no value";
-            return parsed;
-        }
-        std::string value;
-        if (takesValue) {
-            if (inlineValue) {
-                value = *inlineValue;
-            } else if (i + 1 < arguments.size()) {
-                value = arguments[++i];
-            } else {
-                parsed.error = "option " + std::string(name) + " needs a value";
-                return parsed;
-            }
-        }
-        if (name == "--host") {
-            if (value.empty()) {
-                parsed.error = "--host needs a host name or address";
-                return parsed;
-            }
-            options.host = value;
-        } else if (name == "--port") {
-            const auto port = parseUnsigned(value);
-            if (!port || *port < 1 || *port > kMaxPort) {
-                parsed.error = "--port needs a number from 1 to 65535, not '" + value + "'";
-                return parsed;
-            }
-            options.port = static_cast<int>(*port);
-        } else if (name == "--name") {
-            if (value.empty()) {
-                parsed.error = "--name needs a user name";
-                return parsed;
-            }
-            options.name = value;
-        } else if (name == "--timeout") {
-            const auto ms = parseUnsigned(value);
-            if (!ms || *ms < 1 || *ms > kMaxTimeout.count()) {
-                parsed.error = "--timeout needs milliseconds from 1 to " +
-                               std::to_string(kMaxTimeout.count()) + ", not '" + value + "'";
-                return parsed;
-            }
-            options.timeout = std::chrono::milliseconds(*ms);
-        } else if (name == "--json") {
-            options.json = true;
-        } else if (name == "--help" || name == "-h") {
-            options.help = true;
-        } else if (name == "--version") {
-            options.version = true;
-        } else if (!options.command.empty()) {
-            options.args.push_back(argument); // the command's own option
         } else {
-            parsed.error = "unknown option " + argument;
-            return parsed;
+            parsed.error = takeOption(arguments, i, options);
         }
     }
     return parsed;

@@ -6,15 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "protocol/ProtocolConstants.h"
+
 namespace tembrel::client {
 
-inline constexpr int kDefaultPort = 6000;
 inline constexpr std::chrono::milliseconds kDefaultTimeout{5000};
 inline constexpr std::chrono::milliseconds kMaxTimeout{600'000};
 
 struct Options {
     std::string host = "localhost";
-    int port = kDefaultPort;
+    int port = protocol::kDefaultPort;
     std::string name; // empty: the login name
     bool json = false;
     std::chrono::milliseconds timeout = kDefaultTimeout;

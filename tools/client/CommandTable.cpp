@@ -2,6 +2,7 @@
 #include <array>
 
 #include "Commands.h"
+#include "protocol/ProtocolConstants.h"
 
 namespace tembrel::client {
 
@@ -87,10 +88,14 @@ std::string generalHelp() {
                        "\n"
                        "Options:\n"
                        "  --host H       server host name or address (default localhost)\n"
-                       "  --port P       server port (default 6000)\n"
+                       "  --port P       server port (default " +
+                       std::to_string(protocol::kDefaultPort) +
+                       ")\n"
                        "  --name NAME    user name to join with (default: your login name)\n"
                        "  --json         print one JSON object for scripts instead of text\n"
-                       "  --timeout MS   how long to wait for the server (default 5000)\n"
+                       "  --timeout MS   how long to wait for the server (default " +
+                       std::to_string(kDefaultTimeout.count()) +
+                       ")\n"
                        "  --help         show this help, or a command's help after the command\n"
                        "  --version      show the version\n"
                        "\n"

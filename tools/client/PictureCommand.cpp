@@ -4,9 +4,8 @@
 #include <fstream>
 
 #include "Commands.h"
-#include "Replies.h"
 #include "Text.h"
-#include "net/ValueType.h"
+#include "protocol/Messages.h"
 
 namespace tembrel::client {
 
@@ -45,30 +44,31 @@ int runPicture(Context& context) {
         return *rc;
     }
     std::vector<net::CNDKMessage> replies;
-    if (!context.session().exchange(commandMessage("GetDetail", std::to_string(*number)),
-                                    &replies)) {
+    if (!context.session().exchange(
+            protocol::commandMessage(protocol::Command::GetDetail, std::to_string(*number)),
+            &replies)) {
         return context.failSession();
     }
     const net::CNDKMessage* image = nullptr;
     for (const auto& reply : replies) {
-        const std::string name = replyName(reply);
-        if (name == "^NoImage") {
+        if (protocol::isReply(reply, protocol::Reply::NoImage)) {
             return context.output().fail(ExitCode::Failed, "the album of playlist entry " +
                                                                std::to_string(*number) +
                                                                " has no picture");
         }
-        if (name == "^Image") {
+        if (protocol::isReply(reply, protocol::Reply::Image)) {
             image = &reply;
         }
     }
-    if (image == nullptr || image->valueCount() < 2 ||
-        !image->value(1).isType(net::ValueType::Bytes)) {
+    using protocol::ImageValue::kBytes;
+    if (image == nullptr || image->valueCount() <= kBytes ||
+        !image->value(kBytes).isType(net::ValueType::Bytes)) {
         return context.output().fail(ExitCode::Connection,
                                      "the server did not answer the picture request");
     }
-    const auto bytes = image->value(1).bytes().view();
+    const auto bytes = image->value(kBytes).bytes().view();
     std::int32_t declared = -1;
-    image->readValue(2, declared);
+    image->readValue(protocol::ImageValue::kSize, declared);
     if (declared < 0 || static_cast<std::size_t>(declared) != bytes.size()) {
         return context.output().fail(ExitCode::Connection, "the picture arrived incomplete (" +
                                                                std::to_string(bytes.size()) +

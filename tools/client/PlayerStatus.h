@@ -6,6 +6,7 @@
 #include <string>
 
 #include "net/CNDKMessage.h"
+#include "protocol/Replies.h"
 
 namespace tembrel::client {
 
@@ -16,10 +17,10 @@ struct TrackInfo {
 struct PlayerStatus {
     std::optional<TrackInfo> current; // none while the playlist is empty
     int trackNumber = 0;              // 1-based; 0 when the playlist is empty
-    std::string state;                // "Playing", "Paused" or "Stopped"
+    std::string state;                // one of the play state texts
     int volumePercent = 0;
     int playlistLength = 0;
-    std::string elapsed = "-:--";
+    std::string elapsed{protocol::kNoElapsedText};
     std::optional<int> positionSeconds, lengthSeconds; // only while playing
     std::optional<bool> shuffle, repeat;
 };

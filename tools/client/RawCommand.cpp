@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "Commands.h"
-#include "Replies.h"
 #include "net/ValueType.h"
+#include "protocol/Messages.h"
 
 namespace tembrel::client {
 
@@ -70,12 +70,14 @@ int runRaw(Context& context) {
         return *rc;
     }
     std::vector<net::CNDKMessage> replies;
-    if (!context.session().exchange(commandMessage(command, argument), &replies)) {
+    if (!context.session().exchange(protocol::commandTextMessage(command, argument), &replies)) {
         return context.failSession();
     }
     // Spectrum frames stream all the time while the spectrum is on; they are
     // not answers to the command.
-    std::erase_if(replies, [](const net::CNDKMessage& m) { return replyName(m) == "^Spectrum"; });
+    std::erase_if(replies, [](const net::CNDKMessage& m) {
+        return protocol::isReply(m, protocol::Reply::Spectrum);
+    });
     if (context.output().json()) {
         Json list = Json::array();
         for (const auto& reply : replies) {

@@ -21,7 +21,9 @@ std::optional<SeekPlan> planSeek(std::string_view text) {
             return std::nullopt;
         }
         const int steps = static_cast<int>((*seconds + kSeekStepSeconds - 1) / kSeekStepSeconds);
-        return SeekPlan{text[0] == '+' ? "Next" : "Prev", "", steps};
+        return SeekPlan{text[0] == '+' ? protocol::Command::SeekForward
+                                       : protocol::Command::SeekBack,
+                        "", steps};
     }
     if (text.back() == '%') {
         text.remove_suffix(1);
@@ -30,7 +32,8 @@ std::optional<SeekPlan> planSeek(std::string_view text) {
     if (!percent || *percent > kMaxPercent) {
         return std::nullopt;
     }
-    return SeekPlan{"SetTime", std::to_string(*percent * kSetTimeScale / kMaxPercent), 1};
+    return SeekPlan{protocol::Command::SetTime,
+                    std::to_string(*percent * protocol::kSeekSliderEnd / kMaxPercent), 1};
 }
 
 } // namespace tembrel::client

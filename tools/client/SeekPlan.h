@@ -1,23 +1,25 @@
-// Turns the seek argument into the server's seek commands: 2-second steps
-// ("Next"/"Prev") for +S and -S, one "SetTime" for a percentage.
+// Turns the seek argument into the server's seek commands: steps forward or
+// back within the track for +S and -S, one jump to a slider position for a
+// percentage.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "protocol/Commands.h"
+#include "protocol/ProtocolConstants.h"
+
 namespace tembrel::client {
 
-// The server moves by this much per "Next" or "Prev".
-inline constexpr int kSeekStepSeconds = 2;
-// "SetTime" takes the position as a fraction of the track in 0..284.
-inline constexpr int kSetTimeScale = 284;
+// The server moves by this much per step.
+inline constexpr int kSeekStepSeconds = protocol::kSeekStepMs / 1000;
 // The most a relative seek may move: one hour, 1800 steps.
 inline constexpr int kMaxRelativeSeekSeconds = 3600;
 
 struct SeekPlan {
-    std::string command;  // "Next", "Prev" or "SetTime"
-    std::string argument; // "SetTime" only
+    protocol::Command command; // SeekForward, SeekBack or SetTime
+    std::string argument;      // SetTime only: the slider position
     int repeat = 1;
 };
 

@@ -1,8 +1,8 @@
 // The join sequence and the request/reply exchanges of a client session.
 #include "Session.h"
 
-#include "Replies.h"
 #include "Text.h"
+#include "protocol/Messages.h"
 
 namespace tembrel::client {
 
@@ -14,29 +14,30 @@ bool Session::open(const std::string& host, int port, const std::string& name) {
     if (!connection_.open(host, port)) {
         return false;
     }
-    net::CNDKMessage join(kIdJoin);
-    join.appendText(name);
     joining_ = true;
-    const bool joined = exchange(join);
+    const bool joined = exchange(protocol::joinMessage(name));
     joining_ = false;
     return joined;
 }
 
 void Session::absorbJoinReply(const net::CNDKMessage& message) {
-    const std::string name = replyName(message);
+    using protocol::Reply;
+    const auto reply = protocol::replyOf(message);
+    const std::string payload = protocol::payloadOf(message);
     // A track queued by another user reaches everybody with id 2; the join
     // lists the playlist with the join message's id 0.
-    if (name == "^AddTrack" && message.id() != kIdCommand) {
-        const auto fields = splitFields(replyText(message), 3);
+    if (reply == Reply::AddTrack && message.id() != protocol::kIdCommand) {
+        const auto fields =
+            protocol::splitFields(payload, protocol::replySpec(Reply::AddTrack).fields.size());
         join_.playlist.push_back({fields[0], fields[1], fields[2]});
-    } else if (name == "^AddArtist") {
-        join_.artists.push_back(replyText(message));
-    } else if (name == "^NumArtists") {
-        join_.artistTotal = static_cast<int>(leadingNumber(replyText(message)));
-    } else if (name == "^NumAlbums") {
-        join_.albumTotal = static_cast<int>(leadingNumber(replyText(message)));
-    } else if (name == "^TotalTracks") {
-        join_.trackTotal = static_cast<int>(leadingNumber(replyText(message)));
+    } else if (reply == Reply::AddArtist) {
+        join_.artists.push_back(payload);
+    } else if (reply == Reply::NumArtists) {
+        join_.artistTotal = static_cast<int>(leadingNumber(payload));
+    } else if (reply == Reply::NumAlbums) {
+        join_.albumTotal = static_cast<int>(leadingNumber(payload));
+    } else if (reply == Reply::TotalTracks) {
+        join_.trackTotal = static_cast<int>(leadingNumber(payload));
     }
 }
 
@@ -68,7 +69,7 @@ bool Session::barrier(std::vector<net::CNDKMessage>* replies) {
     net::CNDKMessage message;
     while (connection_.receive(message)) {
         if (message.id() == net::kNdkIdEcho) {
-            if (replyName(message) == token) {
+            if (protocol::nameOf(message) == token) {
                 return true;
             }
             continue;
@@ -84,9 +85,9 @@ bool Session::barrier(std::vector<net::CNDKMessage>* replies) {
     return false;
 }
 
-bool Session::awaitReply(std::string_view name, net::CNDKMessage& out) {
+bool Session::awaitReply(protocol::Reply reply, net::CNDKMessage& out) {
     while (connection_.receive(out)) {
-        if (replyName(out) == name) {
+        if (protocol::isReply(out, reply)) {
             return true;
         }
         tracker_.apply(out);

@@ -9,6 +9,7 @@
 
 #include "PlayerStatus.h"
 #include "connection/BlockingConnection.h"
+#include "protocol/Replies.h"
 
 namespace tembrel::client {
 
@@ -41,9 +42,8 @@ public:
     [[nodiscard]] bool exchange(const std::vector<net::CNDKMessage>& messages,
                                 std::vector<net::CNDKMessage>* replies = nullptr);
     [[nodiscard]] bool send(const net::CNDKMessage& message);
-    // Waits for the next message whose reply name is `name`; other messages
-    // only update the status.
-    [[nodiscard]] bool awaitReply(std::string_view name, net::CNDKMessage& out);
+    // Waits for the next `reply`; other messages only update the status.
+    [[nodiscard]] bool awaitReply(protocol::Reply reply, net::CNDKMessage& out);
     // Waits up to `wait` for any message (for live views).
     [[nodiscard]] BlockingConnection::Wait poll(net::CNDKMessage& out,
                                                 std::chrono::milliseconds wait);

@@ -1,10 +1,9 @@
-// Spectrum parsing and drawing.
+// Spectrum drawing.
 #include "Spectrum.h"
 
 #include <algorithm>
 #include <cmath>
-
-#include "Text.h"
+#include <string_view>
 
 namespace tembrel::client {
 
@@ -16,39 +15,13 @@ constexpr int kEighths = 8;
 
 } // namespace
 
-std::optional<SpectrumBands> parseSpectrum(std::string_view payload) {
-    SpectrumBands bands{};
-    std::size_t band = 0;
-    while (true) {
-        const auto cut = payload.find('\\');
-        const std::string_view field = payload.substr(0, cut);
-        if (band == kSpectrumBands || field.empty()) {
-            return std::nullopt;
-        }
-        const bool negative = field[0] == '-';
-        const auto magnitude = parseUnsigned(negative ? field.substr(1) : field);
-        if (!magnitude) {
-            return std::nullopt;
-        }
-        bands[band++] = static_cast<int>(negative ? -*magnitude : *magnitude);
-        if (cut == std::string_view::npos) {
-            break;
-        }
-        payload.remove_prefix(cut + 1);
-    }
-    if (band != kSpectrumBands) {
-        return std::nullopt;
-    }
-    return bands;
-}
-
 std::vector<std::string> spectrumRows(const SpectrumBands& bands, int rows, int bandWidth) {
     std::vector<std::string> lines(static_cast<std::size_t>(std::max(rows, 0)));
     for (const int value : bands) {
-        const int clamped = std::clamp(value, 0, kSpectrumFullScale);
+        const int clamped = std::clamp(value, 0, protocol::kMaxBandValue);
         // Height in eighths of a line. The square root lifts the quiet bands
         // (music mostly sits well below full scale) while keeping the order.
-        const double fraction = std::sqrt(static_cast<double>(clamped) / kSpectrumFullScale);
+        const double fraction = std::sqrt(static_cast<double>(clamped) / protocol::kMaxBandValue);
         const int height = static_cast<int>(std::lround(fraction * rows * kEighths));
         for (int row = 0; row < rows; ++row) {
             const int fromBottom = rows - 1 - row;

@@ -67,33 +67,6 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept {
     return true;
 }
 
-std::vector<std::string> splitFields(std::string_view payload, std::size_t count) {
-    std::vector<std::string> fields;
-    if (count == 0) {
-        return fields;
-    }
-    std::string_view rest = payload;
-    std::string last;
-    if (count > 1) {
-        if (const auto cut = rest.rfind('\\'); cut != std::string_view::npos) {
-            last = std::string(rest.substr(cut + 1));
-            rest = rest.substr(0, cut);
-        } else {
-            last.clear();
-        }
-    }
-    for (std::size_t i = 0; i + 2 < count; ++i) {
-        const auto cut = rest.find('\\');
-        fields.emplace_back(rest.substr(0, cut));
-        rest = cut == std::string_view::npos ? std::string_view{} : rest.substr(cut + 1);
-    }
-    fields.emplace_back(rest);
-    if (count > 1) {
-        fields.push_back(std::move(last));
-    }
-    return fields;
-}
-
 std::string formatMinutes(long long seconds) {
     if (seconds < 0) {
         seconds = 0;

@@ -1,11 +1,10 @@
 // Small text helpers of the client: number parsing, case-insensitive
-// comparison, splitting the server's backslash-joined fields, times.
+// comparison, times.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tembrel::client {
 
@@ -16,12 +15,6 @@ namespace tembrel::client {
 [[nodiscard]] long long leadingNumber(std::string_view text) noexcept;
 
 [[nodiscard]] bool equalsIgnoreCase(std::string_view a, std::string_view b) noexcept;
-
-// Splits a payload joined by backslashes into exactly `count` fields: the
-// first count-1 separators from the left, except that the last field is
-// taken after the last separator, so a backslash inside a middle field (a
-// title, say) stays in it. Missing fields are empty.
-[[nodiscard]] std::vector<std::string> splitFields(std::string_view payload, std::size_t count);
 
 // Seconds as minutes, ":" and two-digit seconds (75 -> "1:15").
 [[nodiscard]] std::string formatMinutes(long long seconds);

@@ -3,16 +3,14 @@
 #include <vector>
 
 #include "Commands.h"
-#include "Replies.h"
 #include "SeekPlan.h"
 #include "StatusFormat.h"
 #include "Text.h"
+#include "protocol/Messages.h"
 
 namespace tembrel::client {
 
 namespace {
-
-constexpr std::string_view kPlaying = "Playing";
 
 // Sends the commands and prints the status that results.
 int sendAndShow(Context& context, const std::vector<net::CNDKMessage>& commands) {
@@ -25,35 +23,35 @@ int sendAndShow(Context& context, const std::vector<net::CNDKMessage>& commands)
     return context.showStatus();
 }
 
-int simpleCommand(Context& context, std::string_view command) {
+int simpleCommand(Context& context, protocol::Command command) {
     if (auto rc = context.expectArguments(0, 0)) {
         return *rc;
     }
-    return sendAndShow(context, {commandMessage(command)});
+    return sendAndShow(context, {protocol::commandMessage(command)});
 }
 
 } // namespace
 
 int runPlay(Context& context) {
-    return simpleCommand(context, "Play");
+    return simpleCommand(context, protocol::Command::Play);
 }
 int runPause(Context& context) {
-    return simpleCommand(context, "Pause");
+    return simpleCommand(context, protocol::Command::Pause);
 }
 int runStop(Context& context) {
-    return simpleCommand(context, "Stop");
+    return simpleCommand(context, protocol::Command::Stop);
 }
 int runNext(Context& context) {
-    return simpleCommand(context, "End");
+    return simpleCommand(context, protocol::Command::NextTrack);
 }
 int runPrev(Context& context) {
-    return simpleCommand(context, "Start");
+    return simpleCommand(context, protocol::Command::PreviousTrack);
 }
 int runShuffle(Context& context) {
-    return simpleCommand(context, "Shuffle");
+    return simpleCommand(context, protocol::Command::Shuffle);
 }
 int runRepeat(Context& context) {
-    return simpleCommand(context, "Repeat");
+    return simpleCommand(context, protocol::Command::Repeat);
 }
 
 int runSeek(Context& context) {
@@ -69,13 +67,15 @@ int runSeek(Context& context) {
     if (auto rc = context.join()) {
         return *rc;
     }
-    if (plan->command == "SetTime" && context.session().status().state != kPlaying) {
+    if (plan->command == protocol::Command::SetTime &&
+        context.session().status().state != protocol::kPlayingText) {
         return context.output().fail(ExitCode::Failed,
                                      "nothing is playing: a seek to a percentage needs a "
                                      "playing track");
     }
-    const std::vector<net::CNDKMessage> steps(static_cast<std::size_t>(plan->repeat),
-                                              commandMessage(plan->command, plan->argument));
+    const std::vector<net::CNDKMessage> steps(
+        static_cast<std::size_t>(plan->repeat),
+        protocol::commandMessage(plan->command, plan->argument));
     return sendAndShow(context, steps);
 }
 
@@ -90,7 +90,8 @@ int runTrack(Context& context) {
     if (auto rc = context.joinWithPlaylistEntry(*number)) {
         return *rc;
     }
-    return sendAndShow(context, {commandMessage("PlayTrack", std::to_string(*number))});
+    return sendAndShow(
+        context, {protocol::commandMessage(protocol::Command::PlayTrack, std::to_string(*number))});
 }
 
 int runVolume(Context& context) {
@@ -98,17 +99,15 @@ int runVolume(Context& context) {
         return *rc;
     }
     const std::string& how = context.args()[0];
-    std::string_view command;
+    protocol::Command command = protocol::Command::Mute;
     if (how == "up") {
-        command = "Up";
+        command = protocol::Command::VolumeUp;
     } else if (how == "down") {
-        command = "Down";
-    } else if (how == "mute") {
-        command = "Mute";
-    } else {
+        command = protocol::Command::VolumeDown;
+    } else if (how != "mute") {
         return context.usage("vol needs up, down or mute, not '" + how + "'");
     }
-    return sendAndShow(context, {commandMessage(command)});
+    return sendAndShow(context, {protocol::commandMessage(command)});
 }
 
 } // namespace tembrel::client

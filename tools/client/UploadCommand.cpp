@@ -6,7 +6,7 @@
 
 #include "Commands.h"
 #include "ProgressBar.h"
-#include "Replies.h"
+#include "protocol/Messages.h"
 
 namespace tembrel::client {
 
@@ -15,30 +15,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kChunkBytes = 64 * 1024;
-constexpr std::string_view kChunkReply = "^GetFileChunk";
-constexpr std::string_view kAddedSuffix = "] Added to playlist";
-
-// Value positions of the upload messages.
-constexpr int kValueChunk = 1;
-constexpr int kValueLength = 2;
-constexpr int kValueServerPath = 3;
-constexpr int kValueSpare = 4;
-constexpr int kValueNumber = 5;
-constexpr int kValueClientPath = 6;
 
 struct UploadResult {
     bool queued = false;
     std::string message;
 };
-
-net::CNDKMessage uploadMessage(std::string_view command, const std::string& serverPath,
-                               std::int32_t number) {
-    net::CNDKMessage message = commandMessage(command);
-    message.putFourByteB(kValueLength, 0);
-    message.putText(kValueServerPath, serverPath);
-    message.putFourByteB(kValueNumber, number);
-    return message;
-}
 
 // Sends one file. False only when the connection failed; a file that cannot
 // be read or is refused by the server is a result.
@@ -54,8 +35,8 @@ bool uploadFile(Context& context, const fs::path& file, std::int32_t number, Upl
     // The server keeps only the last part of this path, inside its upload folder.
     const std::string serverPath = file.filename().string();
     net::CNDKMessage reply;
-    if (!session.send(uploadMessage("StartFile", serverPath, number)) ||
-        !session.awaitReply(kChunkReply, reply)) {
+    if (!session.send(protocol::uploadMessage(protocol::Command::StartFile, serverPath, number)) ||
+        !session.awaitReply(protocol::Reply::GetFileChunk, reply)) {
         return false;
     }
     const bool drawProgress = !context.output().json() && ::isatty(STDERR_FILENO) == 1;
@@ -69,11 +50,10 @@ bool uploadFile(Context& context, const fs::path& file, std::int32_t number, Upl
         if (got == 0) {
             break;
         }
-        net::CNDKMessage message = uploadMessage("SendFile", serverPath, number);
-        message.putBytes(kValueChunk, std::span(chunk.data(), got));
-        message.putFourByteB(kValueLength, static_cast<std::int32_t>(got));
-        message.putText(kValueSpare, "");
-        if (!session.send(message) || !session.awaitReply(kChunkReply, reply)) {
+        net::CNDKMessage message =
+            protocol::uploadMessage(protocol::Command::SendFile, serverPath, number);
+        protocol::putChunk(message, std::span(chunk.data(), got));
+        if (!session.send(message) || !session.awaitReply(protocol::Reply::GetFileChunk, reply)) {
             return false;
         }
         sent += got;
@@ -83,20 +63,20 @@ bool uploadFile(Context& context, const fs::path& file, std::int32_t number, Upl
         result.message = "reading " + file.string() + " failed";
         return true;
     }
-    net::CNDKMessage end = uploadMessage("EndFile", serverPath, number);
+    net::CNDKMessage end = protocol::uploadMessage(protocol::Command::EndFile, serverPath, number);
     // The server names the track after this path's file and folders when
     // the file has no tags.
-    end.putText(kValueClientPath, fs::absolute(file, error).string());
+    end.putText(protocol::UploadValue::kClientPath, fs::absolute(file, error).string());
     std::vector<net::CNDKMessage> replies;
     if (!session.exchange(end, &replies)) {
         return false;
     }
     for (const auto& message : replies) {
-        if (replyName(message) == "^Error") {
-            result.message = replyText(message);
+        if (protocol::isReply(message, protocol::Reply::Error)) {
+            result.message = protocol::payloadOf(message);
         }
     }
-    result.queued = result.message.ends_with(kAddedSuffix);
+    result.queued = protocol::isQueuedConfirmation(result.message);
     if (result.message.empty()) {
         result.message = "the server did not answer the upload";
     }

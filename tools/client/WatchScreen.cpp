@@ -1,8 +1,9 @@
 // Drawing and state of the watch command's live view.
 #include "WatchScreen.h"
 
-#include "Replies.h"
 #include "StatusFormat.h"
+#include "protocol/Messages.h"
+#include "protocol/SpectrumPayload.h"
 
 namespace tembrel::client {
 
@@ -19,7 +20,7 @@ constexpr std::string_view kSpectrumOff = "spectrum off";
 // A line under the bars, so silence still shows where they stand.
 const std::string kBaseline = [] {
     std::string line;
-    for (std::size_t i = 0; i < kSpectrumBands * (kBandWidth + 1) - 1; ++i) {
+    for (int i = 0; i < protocol::kBandCount * (kBandWidth + 1) - 1; ++i) {
         line += "─";
     }
     return line;
@@ -38,9 +39,10 @@ std::string onOff(const std::optional<bool>& flag) {
 } // namespace
 
 bool WatchModel::apply(const net::CNDKMessage& message, Clock::time_point now) {
-    const std::string name = replyName(message);
-    if (name == "^Spectrum") {
-        const auto bands = parseSpectrum(replyText(message));
+    const std::string name = protocol::nameOf(message);
+    const auto reply = protocol::findReply(name);
+    if (reply == protocol::Reply::Spectrum) {
+        const auto bands = protocol::parseBands(protocol::payloadOf(message));
         if (!bands) {
             return false;
         }
@@ -49,17 +51,17 @@ bool WatchModel::apply(const net::CNDKMessage& message, Clock::time_point now) {
         shownOn_ = true;
         return true;
     }
-    if (name == "^StopSpectrum") {
+    if (reply == protocol::Reply::StopSpectrum) {
         lastFrame_.reset();
         shownOn_ = false;
         return true;
     }
-    // Another user's join carries the name itself in value 0; a leave has id 1.
-    if (message.id() == kIdJoin && !name.empty() && name[0] != '^') {
+    // Another user's join carries the name itself in value 0; so does a leave.
+    if (message.id() == protocol::kIdJoin && !name.empty() && name[0] != protocol::kReplyPrefix) {
         lastEvent_ = name + " joined";
         return true;
     }
-    if (message.id() == kIdLeave) {
+    if (message.id() == protocol::kIdLeave) {
         lastEvent_ = (name.empty() ? std::string("a user") : name) + " left";
         return true;
     }
@@ -92,7 +94,7 @@ std::string renderWatchScreen(const std::string& server, const PlayerStatus& sta
                             "/" + std::to_string(status.playlistLength) + "]");
         addLine(screen, "  " + status.current->artist + " - " + status.current->album);
     } else {
-        addLine(screen, "  Playlist is empty");
+        addLine(screen, "  " + std::string(protocol::kEmptyPlaylistText));
         addLine(screen, "");
     }
     addLine(screen, "");
