@@ -7,6 +7,9 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <chrono>
+
+#include "playback/SnapcastOutput.h"
 
 namespace tembrel::playback {
 
@@ -33,7 +36,9 @@ bool SystemSoundLibrary::init(int mixRate, int maxChannels, unsigned /*flags*/) 
         return fail(kErrInvalidParam);
     }
     mixRate_ = mixRate;
-    spectrum_ = std::make_unique<SpectrumAnalyzer>(mixRate, SdlOutput::kBufferFrames);
+    spectrum_ = std::make_unique<SpectrumAnalyzer>(
+        mixRate, std::max<std::size_t>(SdlOutput::kBufferFrames, SnapcastOutput::kPeriodFrames),
+        std::chrono::milliseconds(settings_.spectrumDelayMs));
     spectrum_->setActive(spectrumActive_);
     // The notice crosses to the main thread as a queued call; mainThread_ is
     // destroyed only after the output has stopped, so it outlives every post.
@@ -43,11 +48,8 @@ bool SystemSoundLibrary::init(int mixRate, int maxChannels, unsigned /*flags*/) 
             Qt::QueuedConnection);
     };
     mixer_ = std::make_unique<Mixer>(maxChannels, std::move(notice), *spectrum_, cpu_);
-    Mixer& mixer = *mixer_;
-    sdl_ = SdlOutput::open(
-        output_, mixRate, [&mixer](float* out, std::size_t frames) { mixer.render(out, frames); },
-        log_);
-    if (!sdl_) {
+    output_ = openOutput(mixRate);
+    if (!output_) {
         mixer_.reset();
         spectrum_.reset();
         return fail(kErrInitialization);
@@ -55,8 +57,33 @@ bool SystemSoundLibrary::init(int mixRate, int maxChannels, unsigned /*flags*/) 
     return true;
 }
 
+std::unique_ptr<AudioDevice> SystemSoundLibrary::openOutput(int mixRate) {
+    Mixer& mixer = *mixer_;
+    AudioOutput device = settings_.output;
+    if (device == AudioOutput::Snapcast) {
+        std::string error;
+        auto pipe = SnapcastOutput::open(
+            settings_.snapcastPipe, mixRate,
+            [&mixer](float* out, std::size_t frames, SnapcastOutput::Clock::duration lead) {
+                return mixer.render(out, frames, lead);
+            },
+            log_, cpu_, error);
+        if (pipe) {
+            return pipe;
+        }
+        if (log_) {
+            log_(error + "; playing through the silent output instead");
+        }
+        device = AudioOutput::Null;
+    }
+    return SdlOutput::open(
+        device, mixRate,
+        [&mixer](float* out, std::size_t frames) { static_cast<void>(mixer.render(out, frames)); },
+        log_);
+}
+
 void SystemSoundLibrary::close() {
-    sdl_.reset();     // no output callback runs after this
+    output_.reset();  // no output callback runs after this
     streams_.clear(); // joins the decoder threads
     mixer_.reset();
     spectrum_.reset();
@@ -110,6 +137,7 @@ int SystemSoundLibrary::playStream(int channel, StreamHandle stream) {
         open->playback->seek(0); // a stream that played to its end starts again
     }
     mixer_->attach(channel, *open->playback);
+    output_->wake();
     return channel;
 }
 
@@ -151,6 +179,9 @@ bool SystemSoundLibrary::setStreamTime(StreamHandle stream, int milliseconds) {
     // Past the end is the end: the stream finishes at once.
     open->playback->seek(open->lengthMs > 0 ? std::min(milliseconds, open->lengthMs)
                                             : milliseconds);
+    if (output_) {
+        output_->wake(); // a stream that had played to its end may play again
+    }
     return true;
 }
 
@@ -182,9 +213,14 @@ void SystemSoundLibrary::deliverEnd(StreamHandle stream, std::uint64_t generatio
     onEnd();
 }
 
+std::unique_ptr<SoundLibrary> createSystemSoundLibrary(OutputSettings settings,
+                                                       std::function<void(std::string_view)> log) {
+    return std::make_unique<SystemSoundLibrary>(std::move(settings), std::move(log));
+}
+
 std::unique_ptr<SoundLibrary> createSystemSoundLibrary(AudioOutput output,
                                                        std::function<void(std::string_view)> log) {
-    return std::make_unique<SystemSoundLibrary>(output, std::move(log));
+    return createSystemSoundLibrary(OutputSettings{output, {}, 0}, std::move(log));
 }
 
 } // namespace tembrel::playback
