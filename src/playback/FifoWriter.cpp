@@ -69,16 +69,32 @@ FifoWriter::~FifoWriter() {
     }
 }
 
-void FifoWriter::setReader(Reader reader, std::string_view problem) {
-    if (reader == reader_) {
+void FifoWriter::readerFound() {
+    present_ = true;
+    missingSince_.reset();
+    report(Reader::Present);
+}
+
+void FifoWriter::readerMissing(std::string_view problem) {
+    const auto now = Clock::now();
+    if (present_) {
+        discardUnread();
+        carryBytes_ = 0;
+    }
+    present_ = false;
+    if (!missingSince_) {
+        missingSince_ = now;
+    }
+    if (!problem.empty() || now - *missingSince_ >= kAbsenceGrace) {
+        report(Reader::Absent, problem);
+    }
+}
+
+void FifoWriter::report(Reader reader, std::string_view problem) {
+    if (reader == reported_) {
         return;
     }
-    const bool left = reader_ == Reader::Present;
-    reader_ = reader;
-    carryBytes_ = 0;
-    if (left) {
-        discardUnread();
-    }
+    reported_ = reader;
     if (!log_) {
         return;
     }
@@ -146,7 +162,7 @@ bool FifoWriter::open(Clock::time_point now) {
     std::string problem;
     fd_ = openPipe(problem);
     if (fd_ < 0) {
-        setReader(Reader::Absent, problem);
+        readerMissing(problem);
     }
     return fd_ >= 0;
 }
@@ -163,7 +179,7 @@ std::optional<std::size_t> FifoWriter::writeSome(std::span<const std::uint8_t> b
     for (;;) {
         const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
         if (written >= 0) {
-            setReader(Reader::Present);
+            readerFound();
             return static_cast<std::size_t>(written);
         }
         const int error = errno;
@@ -171,7 +187,7 @@ std::optional<std::size_t> FifoWriter::writeSome(std::span<const std::uint8_t> b
             continue;
         }
         if (error == EAGAIN) {
-            setReader(Reader::Present);
+            readerFound();
             return 0; // the reader is behind: the rest is dropped
         }
         if (error == EPIPE) {
@@ -179,7 +195,7 @@ std::optional<std::size_t> FifoWriter::writeSome(std::span<const std::uint8_t> b
         }
         // The writing end stays open: a reader that opens the pipe later
         // makes the next write succeed.
-        setReader(Reader::Absent, error == EPIPE ? std::string{} : errorText(error));
+        readerMissing(error == EPIPE ? std::string{} : errorText(error));
         return std::nullopt;
     }
 }

@@ -23,6 +23,9 @@ public:
 
     // How often a pipe that cannot be opened is tried again while music plays.
     static constexpr std::chrono::milliseconds kOpenRetry{1000};
+    // How long writes must find no reader before that is logged. Snapcast's
+    // pipe reader, and one being restarted, take a moment to come back.
+    static constexpr std::chrono::milliseconds kAbsenceGrace{1000};
     static constexpr std::size_t kMaxFrameBytes = 8;
 
     // Makes sure `path` is a named pipe, creating it when nothing is there.
@@ -43,7 +46,7 @@ public:
     // try per kOpenRetry). True while it is open.
     [[nodiscard]] bool open(Clock::time_point now);
     // Whether the last write found a reader.
-    [[nodiscard]] bool readerPresent() const noexcept { return reader_ == Reader::Present; }
+    [[nodiscard]] bool readerPresent() const noexcept { return present_; }
     // Bytes in the pipe that the reader has not taken yet.
     [[nodiscard]] std::size_t queued() const noexcept;
     // Writes what the pipe takes now and drops the rest; without a reader
@@ -56,7 +59,10 @@ private:
     // Bytes written, 0 when the pipe is full, nullopt without a reader.
     [[nodiscard]] std::optional<std::size_t> writeSome(std::span<const std::uint8_t> bytes);
     [[nodiscard]] int openPipe(std::string& problem) const;
-    void setReader(Reader reader, std::string_view problem = {});
+    void readerFound();
+    void readerMissing(std::string_view problem);
+    // Logs a change of what the log last said.
+    void report(Reader reader, std::string_view problem = {});
     // Empties the pipe of what a reader that left did not take, so that the
     // next one does not start with old music.
     void discardUnread() const noexcept;
@@ -65,7 +71,9 @@ private:
     const std::size_t frameBytes_;
     Log log_;
     int fd_ = -1;
-    Reader reader_ = Reader::Unknown;
+    bool present_ = false;
+    std::optional<Clock::time_point> missingSince_; // since when writes find no reader
+    Reader reported_ = Reader::Unknown;
     Clock::time_point nextAttempt_{};
     // The rest of a frame that a partial write cut, sent before anything else
     // so that the reader never loses the frame boundaries.

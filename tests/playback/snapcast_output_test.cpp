@@ -225,8 +225,8 @@ TEST_F(SnapcastPipe, ToneArrivesAs48kHzStereoInRealTimeAndTheOutputThenSleeps) {
 TEST_F(SnapcastPipe, PlaysOnWithoutAReaderAndPicksReadersUpAgain) {
     start();
     const StreamHandle stream = play(6.0);
-    ASSERT_TRUE(pumpUntil([&] { return library_->streamTime(stream) >= 600; }, 3s));
-    EXPECT_EQ(log_.count("nobody reads"), 1) << log_.all();
+    ASSERT_TRUE(pumpUntil([&] { return log_.count("nobody reads") == 1; }, 3s)) << log_.all();
+    EXPECT_GT(library_->streamTime(stream), 0) << "plays on";
 
     auto reader = std::make_unique<PipeReader>(pipe_);
     ASSERT_TRUE(pumpUntil([&] { return reader->byteCount() > 0; }, 3s)) << log_.all();
@@ -235,7 +235,7 @@ TEST_F(SnapcastPipe, PlaysOnWithoutAReaderAndPicksReadersUpAgain) {
     // The reader goes away while the music plays: the process must not die
     // of the broken pipe, and the next reader is picked up again.
     reader.reset();
-    ASSERT_TRUE(pumpUntil([&] { return log_.count("nobody reads") == 2; }, 2s)) << log_.all();
+    ASSERT_TRUE(pumpUntil([&] { return log_.count("nobody reads") == 2; }, 3s)) << log_.all();
     reader = std::make_unique<PipeReader>(pipe_);
     ASSERT_TRUE(pumpUntil([&] { return reader->byteCount() > 0; }, 3s)) << log_.all();
     ASSERT_TRUE(pumpUntil([&] { return ends_ > 0; }, 8s));
