@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# CPU cost of playing into a Snapcast pipe against the silent output, in the
+# same run: a 44.1 kHz stereo 192 kbit/s MP3 played in real time through
+# each output, with a reader draining the pipe as snapserver would. Each
+# output is timed over a long and a 1 s run and the difference is taken, so
+# start-up costs cancel out; the rounds alternate the outputs and the medians
+# are compared.
+#
+#   bench/snapcast_cpu.sh [BUILD_DIR] [SECONDS] [ROUNDS]
+set -euo pipefail
+
+build_dir=${1:-build}
+seconds=${2:-20}
+rounds=${3:-3}
+target_percent=0.05
+player="$build_dir/bench/bench_play_file"
+if [[ ! -x $player ]]; then
+    echo "missing $player: build the bench_play_file target first" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+reader=
+cleanup() {
+    [[ -n $reader ]] && kill "$reader" 2> /dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+make_mp3() { # duration, file
+    ffmpeg -nostdin -loglevel error -y -f lavfi -i "anoisesrc=color=pink:amplitude=0.3:duration=$1" \
+        -f lavfi -i "sine=frequency=440:duration=$1" -filter_complex amix=inputs=2 \
+        -ac 2 -ar 44100 -c:a libmp3lame -b:a 192k "$2"
+}
+make_mp3 "$seconds" "$work/long.mp3"
+make_mp3 1 "$work/short.mp3"
+
+# A reader that drains the pipe for the whole run: opened for reading and
+# writing, so it never sees the end of the pipe between two players.
+fifo="$work/snapfifo"
+mkfifo "$fifo"
+exec 3<> "$fifo"
+cat <&3 > /dev/null &
+reader=$!
+exec 3>&-
+
+cpu_seconds() { # command... ; prints user+sys CPU seconds of the command
+    local TIMEFORMAT='%3U %3S'
+    local times
+    times=$({ time "$@" > "$work/out" 2>&1; } 2>&1) || {
+        cat "$work/out" >&2
+        return 1
+    }
+    awk '{ print $1 + $2 }' <<< "$times"
+}
+
+# Percent of one core per second of steady playback through one output.
+steady_percent() { # audio flags...
+    local long short
+    long=$(cpu_seconds "$player" "$work/long.mp3" $((seconds + 1)) "$@")
+    grep -q "ended yes" "$work/out" || { cat "$work/out" >&2; return 1; }
+    short=$(cpu_seconds "$player" "$work/short.mp3" 2 "$@")
+    awk -v l="$long" -v s="$short" -v a="$seconds" 'BEGIN { printf "%.4f", 100 * (l - s) / (a - 1) }'
+}
+
+median() {
+    tr ' ' '\n' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+echo "file: $seconds s, 44.1 kHz stereo, 192 kbit/s MP3; $rounds rounds; % of one core"
+silent_all=() pipe_all=()
+for ((round = 1; round <= rounds; round++)); do
+    silent=$(steady_percent --audio null)
+    pipe=$(steady_percent --audio "snapcast:$fifo")
+    grep -q "a reader opened" "$work/out" || { echo "the pipe had no reader" >&2; exit 1; }
+    silent_all+=("$silent") pipe_all+=("$pipe")
+    printf "round %d: silent output %.4f%%, snapcast pipe %.4f%%\n" "$round" "$silent" "$pipe"
+done
+silent=$(median <<< "${silent_all[*]}")
+pipe=$(median <<< "${pipe_all[*]}")
+awk -v s="$silent" -v p="$pipe" -v t="$target_percent" 'BEGIN {
+    printf "median silent output          %.4f%% of one core\n", s
+    printf "median snapcast pipe          %.4f%% of one core\n", p
+    printf "snapcast pipe - silent output %+.4f%% of one core (target: at most +%.2f%%)\n", p - s, t
+}'
