@@ -68,18 +68,34 @@ median() {
 }
 
 echo "file: $seconds s, 44.1 kHz stereo, 192 kbit/s MP3; $rounds rounds; % of one core"
-silent_all=() pipe_all=()
+silent_all=() pipe_all=() extra_all=()
 for ((round = 1; round <= rounds; round++)); do
     silent=$(steady_percent --audio null)
     pipe=$(steady_percent --audio "snapcast:$fifo")
     grep -q "a reader opened" "$work/out" || { echo "the pipe had no reader" >&2; exit 1; }
-    silent_all+=("$silent") pipe_all+=("$pipe")
-    printf "round %d: silent output %.4f%%, snapcast pipe %.4f%%\n" "$round" "$silent" "$pipe"
+    extra=$(awk -v s="$silent" -v p="$pipe" 'BEGIN { printf "%.4f", p - s }')
+    silent_all+=("$silent") pipe_all+=("$pipe") extra_all+=("$extra")
+    printf "round %d: silent output %.4f%%, snapcast pipe %.4f%%, difference %+.4f%%\n" \
+        "$round" "$silent" "$pipe" "$extra"
 done
 silent=$(median <<< "${silent_all[*]}")
 pipe=$(median <<< "${pipe_all[*]}")
-awk -v s="$silent" -v p="$pipe" -v t="$target_percent" 'BEGIN {
-    printf "median silent output          %.4f%% of one core\n", s
-    printf "median snapcast pipe          %.4f%% of one core\n", p
-    printf "snapcast pipe - silent output %+.4f%% of one core (target: at most +%.2f%%)\n", p - s, t
+extra=$(median <<< "${extra_all[*]}")
+awk -v s="$silent" -v p="$pipe" -v e="$extra" -v t="$target_percent" 'BEGIN {
+    printf "median silent output            %.4f%% of one core\n", s
+    printf "median snapcast pipe            %.4f%% of one core\n", p
+    printf "median of the rounds difference %+.4f%% of one core (target: at most +%.2f%%)\n", e, t
 }'
+
+# The pipe output's own added work (resampling and writing), measured on its
+# thread alone: far less noisy than whole processes on a busy machine.
+micro="$build_dir/bench/bench_snapcast_pipe"
+if [[ -x $micro ]]; then
+    "$micro" --benchmark_filter=BM_ConvertAndWritePeriod --benchmark_repetitions=3 \
+        --benchmark_report_aggregates_only=true 2> /dev/null |
+        awk '/_median/ { for (i = 1; i <= NF; i++) if ($i ~ /^cpu_us_per_audio_s=/) {
+                 split($i, kv, "="); v = kv[2]
+                 if (v ~ /k$/) { sub(/k$/, "", v); v *= 1000 }
+                 printf "added work on the output thread %+.4f%% of one core (%.0f us per second of audio)\n",
+                        v / 10000, v } }'
+fi

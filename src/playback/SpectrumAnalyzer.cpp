@@ -61,6 +61,10 @@ std::int64_t SpectrumAnalyzer::framesSinceLastBuffer(Clock::time_point when) con
     return elapsed.count() * sampleRate_ / 1000000;
 }
 
+std::int64_t SpectrumAnalyzer::framesIn(std::chrono::milliseconds span) const noexcept {
+    return span.count() * sampleRate_ / 1000;
+}
+
 void SpectrumAnalyzer::appendLocked(float sample) noexcept {
     history_[written_ & (history_.size() - 1)] = sample;
     ++written_;
@@ -74,9 +78,9 @@ void SpectrumAnalyzer::record(std::span<const float> interleavedStereo,
         // Later than a device's jitter explains: the output paused. The
         // pause goes in as silence so that the history stays in step with
         // the clock and a delayed spectrum shows silence there.
-        const auto lastFrames = static_cast<std::int64_t>(lastBufferFrames_);
-        const std::int64_t gap = framesSinceLastBuffer(when) - lastFrames;
-        if (gap > lastFrames) {
+        const std::int64_t gap =
+            framesSinceLastBuffer(when) - static_cast<std::int64_t>(lastBufferFrames_);
+        if (gap > framesIn(kLongestJitter)) {
             const auto silence = std::min(static_cast<std::uint64_t>(gap), history_.size());
             for (std::uint64_t i = 0; i < silence; ++i) {
                 appendLocked(0.0f);
@@ -99,9 +103,9 @@ void SpectrumAnalyzer::compute(Spectrum& out, Clock::time_point now) {
         // The sample being heard: inside the last buffer handed out, or in an
         // earlier one when the output plays ahead or the spectrum trails.
         const std::int64_t offset = framesSinceLastBuffer(now - delay_);
-        // Two buffers past the last one nothing is being handed out: the
-        // output sleeps while nothing plays.
-        const bool stale = offset > 2 * lastFrames;
+        // Long past the last buffer nothing is being handed out: the output
+        // sleeps while nothing plays.
+        const bool stale = offset > lastFrames + framesIn(kLongestJitter);
         const auto written = static_cast<std::int64_t>(written_);
         const std::int64_t end = written - lastFrames + std::min(offset, lastFrames);
         const std::int64_t oldest =

@@ -23,6 +23,9 @@ public:
 
     // Speakers fed through a network buffer hear the music this much later.
     static constexpr std::chrono::milliseconds kMaxDelay{kMaxSpectrumDelayMs};
+    // A buffer this much later than the previous one's end means the output
+    // paused (a device on a busy machine can be late by less).
+    static constexpr std::chrono::milliseconds kLongestJitter{250};
 
     // `bufferFrames` is the size of one output buffer: the history holds two
     // of them plus one FFT window, plus `delay` (clamped to kMaxDelay), by
@@ -53,6 +56,7 @@ private:
     // (negative: an earlier buffer). Called with historyMutex_ held.
     [[nodiscard]] std::int64_t framesSinceLastBuffer(Clock::time_point when) const noexcept;
     void appendLocked(float sample) noexcept;
+    [[nodiscard]] std::int64_t framesIn(std::chrono::milliseconds span) const noexcept;
 
     int sampleRate_;
     std::chrono::milliseconds delay_;
