@@ -7,6 +7,11 @@
 # are compared.
 #
 #   bench/snapcast_cpu.sh [BUILD_DIR] [SECONDS] [ROUNDS]
+#
+# READER=snapserver reads the pipe with a real snapserver (loopback ports,
+# no HTTP) instead of cat; FIFO_DIR puts the pipe in another folder (a pipe
+# on a disk file system has its times updated on every write, one on tmpfs
+# such as /run or /dev/shm does not).
 set -euo pipefail
 
 build_dir=${1:-build}
@@ -20,10 +25,10 @@ if [[ ! -x $player ]]; then
 fi
 
 work=$(mktemp -d)
-reader=
+reader= fifo_dir=
 cleanup() {
     [[ -n $reader ]] && kill "$reader" 2> /dev/null
-    rm -rf "$work"
+    rm -rf "$work" "${fifo_dir:-}"
 }
 trap cleanup EXIT
 
@@ -35,14 +40,28 @@ make_mp3() { # duration, file
 make_mp3 "$seconds" "$work/long.mp3"
 make_mp3 1 "$work/short.mp3"
 
-# A reader that drains the pipe for the whole run: opened for reading and
-# writing, so it never sees the end of the pipe between two players.
-fifo="$work/snapfifo"
+fifo_dir=$(mktemp -d "${FIFO_DIR:-$work}/snapcast-bench.XXXXXX")
+fifo="$fifo_dir/snapfifo"
 mkfifo "$fifo"
-exec 3<> "$fifo"
-cat <&3 > /dev/null &
-reader=$!
-exec 3>&-
+if [[ ${READER:-cat} == snapserver ]]; then
+    # Snapcast's pipe reader, as in a real set-up: it takes the data in real
+    # time on its own timer.
+    : > "$work/snapserver.conf"
+    snapserver --config "$work/snapserver.conf" --server.datadir="$work" \
+        --stream.source="pipe://$fifo?name=Tembrel" --stream.port=$((20000 + RANDOM % 20000)) \
+        --stream.bind_to_address=127.0.0.1 --tcp.port=$((40000 + RANDOM % 20000)) \
+        --tcp.bind_to_address=127.0.0.1 --http.enabled=false --logging.sink=null &
+    reader=$!
+    sleep 1
+else
+    # A reader that drains the pipe for the whole run: opened for reading and
+    # writing, so it never sees the end of the pipe between two players.
+    exec 3<> "$fifo"
+    cat <&3 > /dev/null &
+    reader=$!
+    exec 3>&-
+fi
+echo "reader: ${READER:-cat}; pipe in $(df --output=fstype "$fifo_dir" | tail -1)"
 
 cpu_seconds() { # command... ; prints user+sys CPU seconds of the command
     local TIMEFORMAT='%3U %3S'
