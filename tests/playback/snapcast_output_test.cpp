@@ -3,6 +3,7 @@
 // an output that sleeps while nothing plays.
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -56,8 +57,9 @@ public:
     }
     [[nodiscard]] std::vector<std::int16_t> samples() const {
         const std::lock_guard lock(mutex_);
-        return {reinterpret_cast<const std::int16_t*>(bytes_.data()),
-                reinterpret_cast<const std::int16_t*>(bytes_.data() + bytes_.size() / 2 * 2)};
+        std::vector<std::int16_t> samples(bytes_.size() / sizeof(std::int16_t));
+        std::memcpy(samples.data(), bytes_.data(), samples.size() * sizeof(std::int16_t));
+        return samples;
     }
     [[nodiscard]] std::size_t byteCount() const {
         const std::lock_guard lock(mutex_);
