@@ -41,7 +41,7 @@ std::optional<std::string> FifoWriter::prepare(const std::string& path) {
         if (S_ISFIFO(status.st_mode)) {
             return std::nullopt;
         }
-        return path + " exists and is not a named pipe; it is left alone";
+        return path + " exists and is not a named pipe, so it is left alone";
     }
     if (errno != ENOENT) {
         return "cannot use " + path + ": " + errorText(errno);
