@@ -11,9 +11,13 @@ public:
     AudioDevice(const AudioDevice&) = delete;
     AudioDevice& operator=(const AudioDevice&) = delete;
 
-    // Main thread: a stream may have started playing. A device that sleeps
-    // while nothing plays starts pulling again; the others ignore it.
-    virtual void wake() noexcept {}
+    // Main thread, once a stream is attached: a device that was closed or
+    // sleeps while nothing plays starts pulling again. False when it cannot
+    // be opened again.
+    [[nodiscard]] virtual bool wake() { return true; }
+    // Main thread, when nothing has played for a while: a device that does
+    // not sleep by itself may close until the next wake().
+    virtual void rest() {}
 };
 
 } // namespace tembrel::playback

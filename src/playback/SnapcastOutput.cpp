@@ -51,12 +51,13 @@ SnapcastOutput::~SnapcastOutput() {
     thread_.join();
 }
 
-void SnapcastOutput::wake() noexcept {
+bool SnapcastOutput::wake() {
     {
         const std::lock_guard lock(mutex_);
         woken_ = true;
     }
     wakeUp_.notify_one();
+    return true;
 }
 
 void SnapcastOutput::run() {

@@ -46,7 +46,7 @@ public:
                                                               std::string& error);
     ~SnapcastOutput() override;
 
-    void wake() noexcept override;
+    [[nodiscard]] bool wake() override;
 
 private:
     SnapcastOutput(const std::string& path, int mixRate, Render render, Log log, CpuMeter& cpu,

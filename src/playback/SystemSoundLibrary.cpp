@@ -54,6 +54,13 @@ bool SystemSoundLibrary::init(int mixRate, int maxChannels, unsigned /*flags*/) 
         spectrum_.reset();
         return fail(kErrInitialization);
     }
+    outputIdle_.setSingleShot(true);
+    outputIdle_.callOnTimeout(mainThread_.get(), [this] {
+        if (output_ && mixer_->idle()) {
+            output_->rest();
+        }
+    });
+    outputMayIdle();
     return true;
 }
 
@@ -82,7 +89,20 @@ std::unique_ptr<AudioDevice> SystemSoundLibrary::openOutput(int mixRate) {
         log_);
 }
 
+bool SystemSoundLibrary::wakeOutput() {
+    outputIdle_.stop();
+    return output_->wake();
+}
+
+void SystemSoundLibrary::outputMayIdle() {
+    if (output_ && mixer_->idle()) {
+        outputIdle_.start(kOutputIdleDelay);
+    }
+}
+
 void SystemSoundLibrary::close() {
+    outputIdle_.stop();
+    outputIdle_.disconnect();
     output_.reset();  // no output callback runs after this
     streams_.clear(); // joins the decoder threads
     mixer_.reset();
@@ -136,8 +156,14 @@ int SystemSoundLibrary::playStream(int channel, StreamHandle stream) {
     if (open->playback->ended()) {
         open->playback->seek(0); // a stream that played to its end starts again
     }
+    // Woken once the stream is attached: an output that sleeps while nothing
+    // plays must find it on its first pull.
     mixer_->attach(channel, *open->playback);
-    output_->wake();
+    if (!wakeOutput()) {
+        mixer_->detach(*open->playback);
+        fail(kErrPlay); // the output device could not be opened again
+        return -1;
+    }
     return channel;
 }
 
@@ -148,6 +174,7 @@ bool SystemSoundLibrary::stopStream(StreamHandle stream) {
     }
     if (open->playback && mixer_) {
         mixer_->detach(*open->playback);
+        outputMayIdle();
     }
     return true;
 }
@@ -179,8 +206,9 @@ bool SystemSoundLibrary::setStreamTime(StreamHandle stream, int milliseconds) {
     // Past the end is the end: the stream finishes at once.
     open->playback->seek(open->lengthMs > 0 ? std::min(milliseconds, open->lengthMs)
                                             : milliseconds);
-    if (output_) {
-        output_->wake(); // a stream that had played to its end may play again
+    if (output_ && !mixer_->idle()) {
+        // A stream that had played to its end may play again.
+        static_cast<void>(wakeOutput());
     }
     return true;
 }
