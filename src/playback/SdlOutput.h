@@ -7,11 +7,12 @@
 #include <memory>
 #include <string_view>
 
+#include "playback/AudioDevice.h"
 #include "playback/SystemSoundLibrary.h"
 
 namespace tembrel::playback {
 
-class SdlOutput {
+class SdlOutput final : public AudioDevice {
 public:
     // Fills `frames` interleaved stereo float frames; runs on SDL's audio thread.
     using Render = std::function<void(float* out, std::size_t frames)>;
@@ -26,9 +27,7 @@ public:
     // Returns nullptr when no output at all can be opened.
     [[nodiscard]] static std::unique_ptr<SdlOutput> open(AudioOutput output, int rate,
                                                          Render render, const Log& log);
-    ~SdlOutput(); // stops the device; no render call runs after this
-    SdlOutput(const SdlOutput&) = delete;
-    SdlOutput& operator=(const SdlOutput&) = delete;
+    ~SdlOutput() override;
 
     [[nodiscard]] std::size_t bufferFrames() const noexcept { return bufferFrames_; }
 
@@ -38,6 +37,9 @@ public:
     void suspend();
     [[nodiscard]] bool resume();
     [[nodiscard]] bool suspended() const noexcept { return device_ == 0; }
+
+    [[nodiscard]] bool wake() override { return resume(); }
+    void rest() override { suspend(); }
 
 private:
     SdlOutput(Render render, int rate) noexcept : render_(std::move(render)), rate_(rate) {}

@@ -110,12 +110,16 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             options.settingsFile = std::filesystem::path(*text);
         } else if (flag == "--audio") {
             const auto text = value();
-            if (text && *text == "null") {
-                options.audio = playback::AudioOutput::Null;
-            } else if (text && *text == "auto") {
-                options.audio = playback::AudioOutput::Auto;
-            } else {
-                return failure("--audio needs null or auto");
+            options.audio = text ? parseAudioChoice(*text) : std::nullopt;
+            if (!options.audio) {
+                return failure("--audio needs null, auto or snapcast:PATH");
+            }
+        } else if (flag == "--spectrum-delay") {
+            const auto text = value();
+            options.spectrumDelayMs = text ? parseSpectrumDelay(*text) : std::nullopt;
+            if (!options.spectrumDelayMs) {
+                return failure("--spectrum-delay needs milliseconds from 0 to " +
+                               std::to_string(playback::kMaxSpectrumDelayMs));
             }
         } else if (flag == "--upload-dir") {
             const auto text = value();
@@ -148,9 +152,13 @@ std::string usageText(std::string_view programName) {
             "  --location DIR          a media folder; up to 5, Location1 first;\n"
             "                          replaces the stored Locations for this run\n"
             "  --settings FILE         keep the settings in this INI file\n"
-            "  --audio null|auto       silent output, or the default device (auto)\n"
+            "  --audio null|auto|snapcast:PATH\n"
+            "                          silent output, the default device (auto), or\n"
+            "                          the named pipe PATH for a Snapcast server\n"
             "  --upload-dir DIR        store uploaded files in DIR\n"
             "  --spectrum off|15|30|60 spectrum updates per second for this run\n"
+            "  --spectrum-delay MS     show the spectrum MS ms late, for speakers that\n"
+            "                          play behind the output (Snapcast's buffer)\n"
             "  --help                  show this text\n"
             "  --version               show the version\n"
             "\n"

@@ -9,6 +9,7 @@
 
 #include <system_error>
 
+#include "shell/AudioChoice.h"
 #include "shell/SettingsBinding.h"
 
 namespace tembrel::shell {
@@ -30,9 +31,10 @@ namespace {
 
 ServerApp::ServerApp(const ServerOptions& options, remote::ServerView& view)
     : view_(view), options_(options),
-      soundLibrary_(playback::createSystemSoundLibrary(
-          options.audio, [this](std::string_view line) { logFromAnyThread(line); })),
       settings_(options.settingsFile, [this](std::string_view line) { log(line); }),
+      soundLibrary_(playback::createSystemSoundLibrary(
+          outputSettings(options, settings_, [this](std::string_view line) { log(line); }),
+          [this](std::string_view line) { logFromAnyThread(line); })),
       controller_(
           std::make_unique<remote::CServerDlg>(*soundLibrary_, view, controllerOptions(options))) {
     logTarget_ = controller_.get();

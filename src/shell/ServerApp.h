@@ -42,8 +42,8 @@ private:
     // Set once the controller is constructed (it is declared last).
     remote::CServerDlg* logTarget_ = nullptr;
     ServerOptions options_;
+    SettingsStore settings_; // before the sound library, which it configures
     std::unique_ptr<playback::SoundLibrary> soundLibrary_;
-    SettingsStore settings_;
     std::unique_ptr<remote::CServerDlg> controller_;
 };
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
+#include "shell/AudioChoice.h"
 
 namespace tembrel::shell {
 
@@ -16,7 +16,8 @@ struct ServerOptions {
     bool headless = false;
     std::optional<int> port;
     std::vector<std::string> locations; // up to five, Location1 first
-    playback::AudioOutput audio = playback::AudioOutput::Auto;
+    std::optional<AudioChoice> audio;   // none: the stored choice, else the default device
+    std::optional<int> spectrumDelayMs;
     std::filesystem::path uploadDir; // empty: the default under the XDG data folder
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store

@@ -26,6 +26,8 @@ constexpr const char* kPlaybackMarker = "Settings2Saved";
 constexpr const char* kPortValue = "ServerPort";
 constexpr const char* kVolumeValue = "Volume";
 constexpr const char* kDspValue = "DSP";
+constexpr const char* kAudioOutputValue = "AudioOutput";
+constexpr const char* kSpectrumDelayValue = "SpectrumDelay";
 
 constexpr int kDefaultDspCode = 1;
 constexpr int kNoDspCode = 0;
@@ -51,7 +53,7 @@ void cutToTextRoom(std::string& text) noexcept {
 
 // A stored text, or nothing when the value is missing. A text written with a
 // terminating zero reads the same as one without it.
-std::optional<std::string> readText(const QSettings& settings, const QString& name) {
+std::optional<std::string> readWholeText(const QSettings& settings, const QString& name) {
     const QVariant value = settings.value(name);
     if (!value.isValid()) {
         return std::nullopt;
@@ -64,7 +66,15 @@ std::optional<std::string> readText(const QSettings& settings, const QString& na
     if (!bytes.empty() && bytes.back() == '\0') {
         bytes.pop_back();
     }
-    cutToTextRoom(bytes);
+    return bytes;
+}
+
+// The same within the room the original values are read with.
+std::optional<std::string> readText(const QSettings& settings, const QString& name) {
+    std::optional<std::string> bytes = readWholeText(settings, name);
+    if (bytes) {
+        cutToTextRoom(*bytes);
+    }
     return bytes;
 }
 
@@ -168,6 +178,20 @@ LoadedSettings SettingsStore::load() const {
     }
     settings->endGroup();
     return loaded;
+}
+
+StoredOutput SettingsStore::loadOutput() const {
+    StoredOutput stored;
+    const std::unique_ptr<QSettings> settings = open();
+    if (settings->status() != QSettings::NoError) {
+        return stored;
+    }
+    settings->beginGroup(QString::fromLatin1(kGroup));
+    // A pipe's path is used whole, however long.
+    stored.audio = readWholeText(*settings, QString::fromLatin1(kAudioOutputValue));
+    stored.spectrumDelay = readWholeText(*settings, QString::fromLatin1(kSpectrumDelayValue));
+    settings->endGroup();
+    return stored;
 }
 
 void SettingsStore::saveConnection(std::string_view portText,

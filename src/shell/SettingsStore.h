@@ -22,6 +22,13 @@ struct LoadedSettings {
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
 };
 
+// The output values, which only the user writes into the file: texts as
+// stored, nothing when missing.
+struct StoredOutput {
+    std::optional<std::string> audio;         // "AudioOutput"
+    std::optional<std::string> spectrumDelay; // "SpectrumDelay", milliseconds
+};
+
 // Persists the port, the five Locations, the volume and the spectrum rate
 // between runs (QSettings: organisation "Orvanik", application "Quenmark",
 // group "Settings"; or an INI file at a given path).
@@ -35,6 +42,9 @@ public:
     ~SettingsStore();
 
     [[nodiscard]] LoadedSettings load() const;
+    // Read before the sound library starts; silent, since load() reports a
+    // file that cannot be read.
+    [[nodiscard]] StoredOutput loadOutput() const;
     // The connection and library group (the save button).
     void saveConnection(std::string_view portText, const std::array<std::string, 5>& locations);
     // The playback group (every exit).

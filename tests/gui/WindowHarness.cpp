@@ -16,7 +16,7 @@ namespace tembrel::test {
 WindowHarness::WindowHarness() {
     options.settingsFile = std::filesystem::path(dir.filePath("settings.ini").toStdString());
     options.uploadDir = std::filesystem::path(dir.filePath("uploads").toStdString());
-    options.audio = playback::AudioOutput::Null;
+    options.audio = shell::AudioChoice{playback::AudioOutput::Null, {}};
     options.port = 0;
 }
 
