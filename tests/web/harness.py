@@ -100,7 +100,7 @@ class Server:
         shutil.rmtree(self.work, ignore_errors=True)
 
 
-def browser(width=390, height=844, mobile=True):
+def browser(width=390, height=844, mobile=True, performance_log=False):
     """Headless Chromium showing pages at the given size (a phone's with touch
     and mobile layout when `mobile`)."""
     from selenium import webdriver
@@ -111,7 +111,10 @@ def browser(width=390, height=844, mobile=True):
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                      "--no-first-run", "--disable-extensions", f"--window-size={max(width, 800)},{height}"):
         options.add_argument(argument)
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    logs = {"browser": "ALL"}
+    if performance_log:
+        logs["performance"] = "ALL"
+    options.set_capability("goog:loggingPrefs", logs)
     driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
         "width": width, "height": height, "deviceScaleFactor": 2 if mobile else 1, "mobile": mobile})
