@@ -35,10 +35,15 @@ export class Library {
     return { [this.proto.reply.AddArtist]: (m) => { this.artists.push(replyText(m)); this.renderSoon(); } };
   }
 
+  // A new join is a new user on the server: no selection, and the artists
+  // come again. A search in progress is asked again.
   reset() {
     this.artists = [];
     this.selection = { artist: 0, album: 0 };
-    this.renderSoon();
+    this.navigation += 1;
+    this.view = { level: 'artists' };
+    if (this.search.active) this.search.run($('search').value.trim());
+    else this.renderSoon();
   }
 
   renderSoon() {

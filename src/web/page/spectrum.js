@@ -17,6 +17,8 @@ export class Spectrum {
     this.quietTimer = 0;
     this.arrivals = [];
     this.frames = 0;
+    this.colors = null;
+    matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => { this.colors = null; });
     this.setOff(true);
   }
 
@@ -69,10 +71,10 @@ export class Spectrum {
     context.clearRect(0, 0, width, height);
     const count = this.bands.length;
     if (count === 0) return;
-    const style = getComputedStyle(document.documentElement);
+    this.colors ||= barColors();
     const gradient = context.createLinearGradient(0, height, 0, 0);
-    gradient.addColorStop(0, style.getPropertyValue('--bars-from').trim());
-    gradient.addColorStop(1, style.getPropertyValue('--bars-to').trim());
+    gradient.addColorStop(0, this.colors[0]);
+    gradient.addColorStop(1, this.colors[1]);
     context.fillStyle = gradient;
     const gap = Math.max(1, Math.round(width / count / 6));
     const bar = (width - gap * (count + 1)) / count;
@@ -83,4 +85,9 @@ export class Spectrum {
     const span = this.arrivals.length > 1 ? this.arrivals.at(-1) - this.arrivals[0] : 0;
     if (span > 0) $('spectrum-rate').textContent = `${Math.round(((this.arrivals.length - 1) * 1000) / span)}/s`;
   }
+}
+
+function barColors() {
+  const style = getComputedStyle(document.documentElement);
+  return [style.getPropertyValue('--bars-from').trim(), style.getPropertyValue('--bars-to').trim()];
 }
