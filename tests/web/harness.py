@@ -211,17 +211,157 @@ class TcpUser:
     def command(self, name, argument=None):
         self.sock.sendall(encode_message(2, [name] if argument is None else [name, argument]))
 
-    def wait_for(self, predicate, timeout=10, what="a message"):
-        """The first received message, from the next one on, that satisfies
-        predicate(id, values)."""
+    def mark(self):
+        """A point in the received messages to wait from."""
+        with self.changed:
+            return len(self.messages)
+
+    def wait_for(self, predicate, since, timeout=10, what="a message"):
+        """The first message received at or after the mark `since` that
+        satisfies predicate(id, values)."""
         deadline = time.monotonic() + timeout
         with self.changed:
-            start = len(self.messages)
             while True:
-                for message in self.messages[start:]:
+                for message in self.messages[since:]:
                     if predicate(*message):
                         return message
-                start = len(self.messages)
+                since = len(self.messages)
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise AssertionError(f"the TCP user did not receive {what}")
+                self.changed.wait(left)
+
+    def close(self):
+        self.stop()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+def browser(width=390, height=844, mobile=True, performance_log=False):
+    """Headless Chromium showing pages at the given size (a phone's with touch
+    and mobile layout when `mobile`)."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                     "--no-first-run", "--disable-extensions", f"--window-size={max(width, 800)},{height}"):
+        options.add_argument(argument)
+    logs = {"browser": "ALL"}
+    if performance_log:
+        logs["performance"] = "ALL"
+    options.set_capability("goog:loggingPrefs", logs)
+    driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+        "width": width, "height": height, "deviceScaleFactor": 2 if mobile else 1, "mobile": mobile})
+    if mobile:
+        driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 5})
+    driver.set_page_load_timeout(20)
+    return driver
+
+
+# The jukebox's own byte layout of a message, for the raw TCP user.
+TEXT, BYTES = 10, 11
+
+
+def encode_text(text):
+    data = text.encode("utf-8")
+    if len(data) < 255:
+        prefix = bytes([len(data)])
+    elif len(data) < 65534:
+        prefix = b"\xff" + struct.pack("<H", len(data))
+    else:
+        prefix = b"\xff\xff\xff" + struct.pack("<I", len(data))
+    return prefix + data
+
+
+def encode_message(message_id, texts):
+    body = b"".join(bytes([TEXT]) + encode_text(text) for text in texts)
+    return struct.pack("<ii", message_id, len(texts)) + body
+
+
+class _Reader:
+    def __init__(self, sock):
+        self.sock = sock
+        self.buffer = b""
+
+    def take(self, count):
+        while len(self.buffer) < count:
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise EOFError
+            self.buffer += chunk
+        data, self.buffer = self.buffer[:count], self.buffer[count:]
+        return data
+
+    def text(self):
+        length = self.take(1)[0]
+        if length == 0xFF:
+            length = struct.unpack("<H", self.take(2))[0]
+            if length == 0xFFFF:
+                length = struct.unpack("<I", self.take(4))[0]
+        return self.take(length).decode("utf-8", "replace")
+
+    def message(self):
+        message_id, count = struct.unpack("<ii", self.take(8))
+        values = []
+        for _ in range(max(count, 0)):
+            code = self.take(1)[0]
+            if code == TEXT:
+                values.append(self.text())
+            elif code == BYTES:
+                values.append(self.take(struct.unpack("<I", self.take(4))[0]))
+            else:
+                values.append(struct.unpack("<q", self.take(8))[0])
+        return message_id, values
+
+
+class TcpUser:
+    """A jukebox user on the TCP port, as the existing clients are: joins,
+    sends commands, and keeps every message it receives."""
+
+    def __init__(self, port, name):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.sock.settimeout(None)
+        self.messages = []
+        self.changed = threading.Condition()
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+        self.sock.sendall(encode_message(0, [name]))
+
+    def _read(self):
+        reader = _Reader(self.sock)
+        try:
+            while True:
+                message = reader.message()
+                if message[0] == -3:  # the host's ping: answer with its tick count
+                    tick = message[1][0] if message[1] else 0
+                    self.sock.sendall(struct.pack("<iiBq", -3, 1, 7, tick))
+                    continue
+                with self.changed:
+                    self.messages.append(message)
+                    self.changed.notify_all()
+        except (EOFError, OSError):
+            pass
+
+    def command(self, name, argument=None):
+        self.sock.sendall(encode_message(2, [name] if argument is None else [name, argument]))
+
+    def mark(self):
+        """A point in the received messages to wait from."""
+        with self.changed:
+            return len(self.messages)
+
+    def wait_for(self, predicate, since, timeout=10, what="a message"):
+        """The first message received at or after the mark `since` that
+        satisfies predicate(id, values)."""
+        deadline = time.monotonic() + timeout
+        with self.changed:
+            while True:
+                for message in self.messages[since:]:
+                    if predicate(*message):
+                        return message
+                since = len(self.messages)
                 left = deadline - time.monotonic()
                 if left <= 0:
                     raise AssertionError(f"the TCP user did not receive {what}")

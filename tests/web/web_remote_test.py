@@ -26,9 +26,12 @@ WAIT_S = 10
 
 
 def wait(driver, condition, what, timeout=WAIT_S):
+    from selenium.common.exceptions import NoSuchElementException, StaleElementReferenceException
     from selenium.webdriver.support.ui import WebDriverWait
     try:
-        return WebDriverWait(driver, timeout, poll_frequency=0.05).until(lambda d: condition(d))
+        return WebDriverWait(driver, timeout, poll_frequency=0.05,
+                             ignored_exceptions=(NoSuchElementException, StaleElementReferenceException)
+                             ).until(lambda d: condition(d))
     except Exception as error:
         raise AssertionError(f"timed out waiting for {what}") from error
 
@@ -38,7 +41,8 @@ def by_id(driver, element_id):
 
 
 def text_of(driver, element_id):
-    return by_id(driver, element_id).text
+    """The element's text, also while its section is hidden (phone layout)."""
+    return by_id(driver, element_id).get_attribute("textContent").strip()
 
 
 def row(driver, list_id, name):
@@ -73,14 +77,21 @@ def open_page(driver, server, name):
     assert text_of(driver, "link") == name, f"the page is not joined as {name}"
 
 
+def texts(driver, selector):
+    """The texts of every element the selector finds, read at one moment."""
+    return driver.execute_script(
+        "return [...document.querySelectorAll(arguments[0])].map((e) => e.textContent);", selector)
+
+
 def people(driver):
-    return [e.text for e in driver.find_elements("css selector", "#people-list .name")]
+    return texts(driver, "#people-list .name")
 
 
 def make_tone(folder):
     path = os.path.join(folder, "guest tone.mp3")
     subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                     "sine=frequency=660:duration=3", "-c:a", "libmp3lame", "-b:a", "64k",
+                    "-id3v2_version", "3", "-write_id3v1", "1",
                     "-metadata", "title=Web Upload Tone", "-metadata", "artist=Guest", path], check=True)
     return path
 
@@ -93,9 +104,10 @@ def browse_and_queue(anna, tcp):
     wait(anna, has_row("lib-list", "Lighthouse"), "the loose track of Aurora Vale")
     row(anna, "lib-list", "Northern Lights").click()
     wait(anna, has_row("lib-list", "01 Polar Morning"), "the tracks of Northern Lights")
+    since = tcp.mark()
     row(anna, "lib-list", "01 Polar Morning").click()
     wait(anna, toast_says(r"Polar Morning\] Added to playlist"), "the queueing confirmation")
-    tcp.wait_for(lambda i, v: v[:1] == ["^AddTrack"] and "Polar Morning" in v[1], what="the queued track")
+    tcp.wait_for(lambda i, v: v[:1] == ["^AddTrack"] and "Polar Morning" in v[1], since, what="the queued track")
 
 
 def sees_it_play(anna):
@@ -113,9 +125,10 @@ def sees_it_play(anna):
 
 def volume(anna, tcp):
     assert text_of(anna, "volume-text") == "50%"
+    since = tcp.mark()
     by_id(anna, "vol-up").click()
     wait(anna, lambda d: text_of(d, "volume-text") == "56%", "the volume to rise a step")
-    tcp.wait_for(lambda i, v: v[:2] == ["^Volume", "56"], what="the new volume")
+    tcp.wait_for(lambda i, v: v[:2] == ["^Volume", "56"], since, what="the new volume")
 
 
 def upload(anna, server, folder):
@@ -150,21 +163,23 @@ def search(anna):
 def two_browsers_and_tcp(anna, bob, tcp, server):
     open_page(bob, server, "bob")
     wait(anna, lambda d: "bob" in people(d), "bob in anna's people")
-    names = [e.text for e in bob.find_elements("css selector", "#queue-list .name")]
+    names = texts(bob, "#queue-list .name")
     assert names == ["Polar Morning", "Web Upload Tone", "Lighthouse", "Charcoal", "Watercolour"], names
-    wait(bob, lambda d: d.find_element("css selector", "#queue-list li[aria-current=true] .name").text
-         == text_of(anna, "title"), "the same current entry on both pages")
+    wait(bob, lambda d: texts(d, "#queue-list li[aria-current=true] .name") == [text_of(anna, "title")],
+         "the same current entry on both pages")
+    since = tcp.mark()
     by_id(bob, "shuffle").click()
     wait(anna, lambda d: by_id(d, "shuffle").get_attribute("aria-pressed") == "true", "bob's shuffle on anna's page")
-    tcp.wait_for(lambda i, v: v[:1] == ["^ShuffleOn"], what="bob's shuffle")
+    tcp.wait_for(lambda i, v: v[:1] == ["^ShuffleOn"], since, what="bob's shuffle")
     tcp.command("Repeat")
     for page in (anna, bob):
         wait(page, lambda d: by_id(d, "repeat").get_attribute("aria-pressed") == "true", "carl's repeat")
     tcp.command("Up")
     wait(bob, lambda d: text_of(d, "volume-text") == "62%", "carl's volume step on bob's page")
+    since = tcp.mark()
     row(bob, "queue-list", "Lighthouse").click()
     wait(anna, lambda d: text_of(d, "title") == "Lighthouse", "bob's choice playing on anna's page")
-    tcp.wait_for(lambda i, v: v[:2] == ["^TrackNo", "3"], what="bob's choice of entry 3")
+    tcp.wait_for(lambda i, v: v[:2] == ["^TrackNo", "3"], since, what="bob's choice of entry 3")
 
 
 def cross_origin(server):

@@ -110,8 +110,9 @@ export class Uploads {
       result.textContent = `${Math.round((100 * (offset + slice.size)) / bar.max)}%`;
     }
     result.textContent = 'queueing';
-    // The file's own name stands in for its title when it has no tags.
-    const clientPath = file.webkitRelativePath || file.name;
+    // The server names an untagged track after this path: the file name
+    // after the last separator, the folders above it as album and artist.
+    const clientPath = `./${file.webkitRelativePath || file.name}`;
     const replies = await this.connection.request(() => [this.message('EndFile', serverName, number, {
       clientPath: p.text(clientPath),
     })]);
