@@ -124,10 +124,10 @@ export class NowPlaying {
   }
 
   // "^Elapsed" always comes; "^TimeS" and "^LengthS" follow it only while a
-  // position is known, so a lone "^Elapsed" clears the seek bar.
+  // position is known, so "no position" clears the seek bar.
   elapsed(text) {
     if (!this.seeking) $('elapsed').textContent = text;
-    if (!/\d/.test(text)) {
+    if (text === this.proto.noElapsed) {
       this.timeS = 0;
       this.lengthS = 0;
       this.showSeek();

@@ -22,16 +22,6 @@ function named(list) {
   return list.map((item) => (typeof item === 'string' ? item : item.name));
 }
 
-// Numbers the protocol library defines that older servers' tables do not
-// list yet; a table that lists them wins.
-const kLimitDefaults = {
-  volumeMax: 255,
-  volumeStep: 16,
-  seekSliderEnd: 284,
-  firstListedNumber: 2,
-  looseTracksAlbumNumber: 1,
-};
-
 export class Protocol {
   constructor(table) {
     this.table = table;
@@ -47,7 +37,8 @@ export class Protocol {
     this.separator = table.fieldSeparator;
     this.replyFields = Object.fromEntries(
       table.replies.filter((r) => Array.isArray(r.fields)).map((r) => [r.name, r.fields]));
-    this.limits = { ...kLimitDefaults, ...table.limits };
+    this.limits = table.limits;
+    this.noElapsed = table.status.noElapsed;
   }
 
   static async load() {
