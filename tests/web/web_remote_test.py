@@ -182,6 +182,32 @@ def two_browsers_and_tcp(anna, bob, tcp, server):
     tcp.wait_for(lambda i, v: v[:2] == ["^TrackNo", "3"], since, what="bob's choice of entry 3")
 
 
+def queue_limit(anna, tcp):
+    """Fills the queue to two short of full from the TCP side; a whole album
+    then queues only what fits and says so, and a single track is refused."""
+    tcp.command("GetAlbums", "2")
+    have = len(texts(anna, "#queue-list li"))
+    capacity = 50
+    for _ in range(capacity - 2 - have):
+        tcp.command("PlayAlbumTrack", "2")
+    wait(anna, lambda d: len(texts(d, "#queue-list li")) == capacity - 2, "the queue to fill up")
+    tab(anna, "library")
+    field = by_id(anna, "search")
+    field.clear()
+    field.send_keys("northern")
+    wait(anna, has_row("lib-list", "Northern Lights"), "the album Northern Lights found by search")
+    anna.find_element("css selector", "#lib-list button[aria-label='Queue the album Northern Lights']").click()
+    wait(anna, toast_says(r"Queued 2 of 3 tracks of Northern Lights\. The queue holds 50 tracks"),
+         "the album cut to what fits")
+    assert "bad" in by_id(anna, "toast").get_attribute("class"), "a cut album is not shown as a refusal"
+    field.clear()
+    field.send_keys("charcoal")
+    wait(anna, has_row("lib-list", "01 Charcoal"), "the track Charcoal found by search")
+    row(anna, "lib-list", "01 Charcoal").click()
+    wait(anna, toast_says(r"Cannot play track: Playlist is full"), "the refusal of a track to a full queue")
+    assert len(texts(anna, "#queue-list li")) == capacity
+
+
 def cross_origin(server):
     assert "403" in harness.upgrade_status(server.web_port, "http://evil.example"), "a foreign page was let in"
     own = harness.upgrade_status(server.web_port, f"http://127.0.0.1:{server.web_port}")
@@ -243,9 +269,10 @@ def main():
         bob = harness.browser(1280, 800, mobile=False)
         drivers.append(bob)
         two_browsers_and_tcp(anna, bob, tcp, server)
-        cross_origin(server)
         if args.screenshots:
             screenshots(anna, bob, args.screenshots)
+        queue_limit(anna, tcp)
+        cross_origin(server)
         restart(anna, server)
         for driver in drivers:
             errors = console_errors(driver)
