@@ -1,0 +1,254 @@
+#!/usr/bin/python3
+"""The web remote in a real browser against the real server on loopback: a
+guest joins by the page's address, browses the demo library, queues, plays,
+changes the volume, uploads, searches; a second browser and a TCP user see
+each other's changes; a cross-origin upgrade is refused; the page comes back
+after a server restart.
+
+  web_remote_test.py --server BUILD/src/tembrel-server --music demo/music
+                     [--screenshots DIR]
+
+Exits 77 (skipped) when Chromium, its driver or Selenium is missing."""
+
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+SKIPPED = 77
+WAIT_S = 10
+
+
+def wait(driver, condition, what, timeout=WAIT_S):
+    from selenium.webdriver.support.ui import WebDriverWait
+    try:
+        return WebDriverWait(driver, timeout, poll_frequency=0.05).until(lambda d: condition(d))
+    except Exception as error:
+        raise AssertionError(f"timed out waiting for {what}") from error
+
+
+def by_id(driver, element_id):
+    return driver.find_element("id", element_id)
+
+
+def text_of(driver, element_id):
+    return by_id(driver, element_id).text
+
+
+def row(driver, list_id, name):
+    """The first row button of a list whose name reads `name`."""
+    return driver.find_element(
+        "xpath", f"//*[@id='{list_id}']//button[contains(@class,'row')][.//span[@class='name' and text()='{name}']]")
+
+
+def has_row(list_id, name):
+    def check(driver):
+        try:
+            return row(driver, list_id, name)
+        except Exception:
+            return False
+    return check
+
+
+def tab(driver, section):
+    buttons = driver.find_elements("css selector", f".tabs button[data-show='{section}']")
+    if buttons and buttons[0].is_displayed():
+        buttons[0].click()
+
+
+def toast_says(pattern):
+    return lambda d: re.search(pattern, text_of(d, "toast"))
+
+
+def open_page(driver, server, name):
+    driver.get(f"{server.url}/?name={name}")
+    wait(driver, lambda d: d.find_element("tag name", "body").get_attribute("data-status") == "shown",
+         f"{name}'s page to show the status")
+    assert text_of(driver, "link") == name, f"the page is not joined as {name}"
+
+
+def people(driver):
+    return [e.text for e in driver.find_elements("css selector", "#people-list .name")]
+
+
+def make_tone(folder):
+    path = os.path.join(folder, "guest tone.mp3")
+    subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    "sine=frequency=660:duration=3", "-c:a", "libmp3lame", "-b:a", "64k",
+                    "-metadata", "title=Web Upload Tone", "-metadata", "artist=Guest", path], check=True)
+    return path
+
+
+def browse_and_queue(anna, tcp):
+    tab(anna, "library")
+    wait(anna, has_row("lib-list", "Aurora Vale"), "the artists")
+    row(anna, "lib-list", "Aurora Vale").click()
+    wait(anna, has_row("lib-list", "Northern Lights"), "the albums of Aurora Vale")
+    wait(anna, has_row("lib-list", "Lighthouse"), "the loose track of Aurora Vale")
+    row(anna, "lib-list", "Northern Lights").click()
+    wait(anna, has_row("lib-list", "01 Polar Morning"), "the tracks of Northern Lights")
+    row(anna, "lib-list", "01 Polar Morning").click()
+    wait(anna, toast_says(r"Polar Morning\] Added to playlist"), "the queueing confirmation")
+    tcp.wait_for(lambda i, v: v[:1] == ["^AddTrack"] and "Polar Morning" in v[1], what="the queued track")
+
+
+def sees_it_play(anna):
+    tab(anna, "now")
+    wait(anna, lambda d: text_of(d, "title") == "Polar Morning", "the title of the playing track")
+    wait(anna, lambda d: text_of(d, "state") == "Playing", "the play state")
+    wait(anna, lambda d: re.fullmatch(r"\d+:\d\d", text_of(d, "elapsed")), "an elapsed time")
+    first = text_of(anna, "elapsed")
+    wait(anna, lambda d: re.fullmatch(r"\d+:\d\d", text_of(d, "elapsed")) and text_of(d, "elapsed") != first,
+         "the elapsed time to move on", timeout=5)
+    assert text_of(anna, "length") == "0:12", f"track length shown as {text_of(anna, 'length')}"
+    wait(anna, lambda d: by_id(d, "art").get_attribute("naturalWidth") not in (None, "0"), "the album picture")
+    wait(anna, lambda d: by_id(d, "spectrum").get_attribute("data-state") == "on", "the spectrum")
+
+
+def volume(anna, tcp):
+    assert text_of(anna, "volume-text") == "50%"
+    by_id(anna, "vol-up").click()
+    wait(anna, lambda d: text_of(d, "volume-text") == "56%", "the volume to rise a step")
+    tcp.wait_for(lambda i, v: v[:2] == ["^Volume", "56"], what="the new volume")
+
+
+def upload(anna, server, folder):
+    tab(anna, "upload")
+    by_id(anna, "files").send_keys(make_tone(folder))
+    wait(anna, lambda d: "Web Upload Tone] Added to playlist" in text_of(d, "upload-list"), "the upload to queue")
+    progress = anna.find_element("css selector", "#upload-list progress")
+    assert progress.get_attribute("value") == progress.get_attribute("max"), "the progress bar is not full"
+    stored = os.listdir(server.uploads)
+    assert len(stored) == 1 and stored[0].endswith("guest tone.mp3"), f"upload folder holds {stored}"
+
+
+def search(anna):
+    tab(anna, "library")
+    field = by_id(anna, "search")
+    field.clear()
+    field.send_keys("light")
+    wait(anna, has_row("lib-list", "Northern Lights"), "the album found by search")
+    wait(anna, has_row("lib-list", "Lighthouse"), "the track found by search")
+    assert not anna.find_elements("xpath", "//*[@id='lib-list']//span[text()='Mira Okon']"), "search shows too much"
+    row(anna, "lib-list", "Lighthouse").click()
+    wait(anna, toast_says(r"Lighthouse\] Added to playlist"), "the found track to queue")
+    field.clear()
+    field.send_keys("sketch")
+    wait(anna, has_row("lib-list", "Sketches"), "the album Sketches found by search")
+    anna.find_element("css selector", "#lib-list button[aria-label='Queue the album Sketches']").click()
+    wait(anna, toast_says(r"Queued 2 of 2 tracks of Sketches"), "the whole album to queue")
+    tab(anna, "queue")
+    wait(anna, lambda d: len(d.find_elements("css selector", "#queue-list li")) == 5, "five queue entries")
+
+
+def two_browsers_and_tcp(anna, bob, tcp, server):
+    open_page(bob, server, "bob")
+    wait(anna, lambda d: "bob" in people(d), "bob in anna's people")
+    names = [e.text for e in bob.find_elements("css selector", "#queue-list .name")]
+    assert names == ["Polar Morning", "Web Upload Tone", "Lighthouse", "Charcoal", "Watercolour"], names
+    wait(bob, lambda d: d.find_element("css selector", "#queue-list li[aria-current=true] .name").text
+         == text_of(anna, "title"), "the same current entry on both pages")
+    by_id(bob, "shuffle").click()
+    wait(anna, lambda d: by_id(d, "shuffle").get_attribute("aria-pressed") == "true", "bob's shuffle on anna's page")
+    tcp.wait_for(lambda i, v: v[:1] == ["^ShuffleOn"], what="bob's shuffle")
+    tcp.command("Repeat")
+    for page in (anna, bob):
+        wait(page, lambda d: by_id(d, "repeat").get_attribute("aria-pressed") == "true", "carl's repeat")
+    tcp.command("Up")
+    wait(bob, lambda d: text_of(d, "volume-text") == "62%", "carl's volume step on bob's page")
+    row(bob, "queue-list", "Lighthouse").click()
+    wait(anna, lambda d: text_of(d, "title") == "Lighthouse", "bob's choice playing on anna's page")
+    tcp.wait_for(lambda i, v: v[:2] == ["^TrackNo", "3"], what="bob's choice of entry 3")
+
+
+def cross_origin(server):
+    assert "403" in harness.upgrade_status(server.web_port, "http://evil.example"), "a foreign page was let in"
+    own = harness.upgrade_status(server.web_port, f"http://127.0.0.1:{server.web_port}")
+    assert " 101 " in own, f"the page's own origin was refused: {own}"
+
+
+def screenshots(anna, bob, folder):
+    tab(anna, "now")
+    time.sleep(0.3)
+    anna.save_screenshot(os.path.join(folder, "web-remote-phone.png"))
+    bob.save_screenshot(os.path.join(folder, "web-remote-desktop.png"))
+
+
+def restart(anna, server):
+    from selenium.webdriver.common.keys import Keys
+    server.stop()
+    wait(anna, lambda d: by_id(d, "banner").is_displayed(), "the connection-lost banner")
+    server.start()
+    wait(anna, lambda d: not by_id(d, "banner").is_displayed(), "the page to reconnect", timeout=20)
+    wait(anna, lambda d: text_of(d, "title") == "Playlist is empty", "the new server's status")
+    tab(anna, "library")
+    wait(anna, has_row("lib-list", "Sketches"), "the search asked again after reconnecting")
+    by_id(anna, "search").send_keys(Keys.ESCAPE)
+    wait(anna, has_row("lib-list", "Aurora Vale"), "the artists after reconnecting")
+
+
+def console_errors(driver):
+    return [e["message"] for e in driver.get_log("browser")
+            if e["level"] == "SEVERE" and "WebSocket" not in e["message"] and "protocol.json" not in e["message"]]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--server", required=True)
+    parser.add_argument("--music", required=True)
+    parser.add_argument("--screenshots")
+    args = parser.parse_args()
+    missing = harness.browser_tools_missing()
+    if missing:
+        print(f"skipped: {missing} is not installed")
+        return SKIPPED
+    server = harness.Server(args.server, args.music)
+    drivers = []
+    tcp = None
+    started = time.monotonic()
+    try:
+        server.start()
+        anna = harness.browser()
+        drivers.append(anna)
+        open_page(anna, server, "anna")
+        tcp = harness.TcpUser(server.port, "carl")
+        wait(anna, lambda d: "carl" in people(d), "carl in anna's people")
+        browse_and_queue(anna, tcp)
+        sees_it_play(anna)
+        volume(anna, tcp)
+        with tempfile.TemporaryDirectory() as folder:
+            upload(anna, server, folder)
+        search(anna)
+        bob = harness.browser(1280, 800, mobile=False)
+        drivers.append(bob)
+        two_browsers_and_tcp(anna, bob, tcp, server)
+        cross_origin(server)
+        if args.screenshots:
+            screenshots(anna, bob, args.screenshots)
+        restart(anna, server)
+        for driver in drivers:
+            errors = console_errors(driver)
+            assert not errors, f"the page logged errors: {errors}"
+        print(f"web remote: all steps passed in {time.monotonic() - started:.1f} s")
+        return 0
+    except Exception:
+        print(f"--- server log ---\n{server.log()}", file=sys.stderr)
+        for driver in drivers:
+            print(f"--- browser log ---\n{driver.get_log('browser')}", file=sys.stderr)
+        raise
+    finally:
+        if tcp:
+            tcp.close()
+        for driver in drivers:
+            driver.quit()
+        server.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
