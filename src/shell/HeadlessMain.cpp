@@ -10,6 +10,7 @@
 #include "shell/HeadlessConsole.h"
 #include "shell/ServerApp.h"
 #include "shell/SignalWatcher.h"
+#include "web/QrCode.h"
 
 namespace tembrel::shell {
 
@@ -18,6 +19,21 @@ namespace {
 [[nodiscard]] std::string_view environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string_view{} : std::string_view{value};
+}
+
+// The web remote's address for guests as a QR code in the log, readable in a
+// terminal, so a phone can scan it instead of typing.
+void printWebRemoteCode(HeadlessConsole& console, const ServerApp& server) {
+    const web::WebRemote* remote = server.webRemote();
+    const auto url = remote != nullptr ? remote->guestUrl() : std::nullopt;
+    const auto code = url ? web::QrCode::encode(*url) : std::nullopt;
+    if (!code) {
+        return;
+    }
+    console.logLineAppended("Scan to open the web remote at " + *url + ":");
+    for (const std::string& line : web::qrTextLines(*code)) {
+        console.logLineAppended(line);
+    }
 }
 
 } // namespace
@@ -56,6 +72,7 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
     }
 
     server.initialise();
+    printWebRemoteCode(console, server);
     return QCoreApplication::exec();
 }
 

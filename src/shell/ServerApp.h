@@ -8,6 +8,7 @@
 #include "remote/ServerView.h"
 #include "shell/ServerOptions.h"
 #include "shell/SettingsStore.h"
+#include "web/WebRemote.h"
 
 namespace tembrel::shell {
 
@@ -28,6 +29,8 @@ public:
     void saveSettings();
 
     [[nodiscard]] remote::CServerDlg& controller() noexcept { return *controller_; }
+    // The web remote while it listens, else null.
+    [[nodiscard]] const web::WebRemote* webRemote() const noexcept { return webRemote_.get(); }
 
 private:
     // A line for the server log from the sound library or the settings
@@ -35,6 +38,9 @@ private:
     void log(std::string_view line);
     // The same from any thread: the log belongs to the main thread.
     void logFromAnyThread(std::string_view line);
+    // Starts the web remote on the port the command line or the settings
+    // give (`storedPort` 0: off) and logs its addresses.
+    void startWebRemote(int storedPort);
 
     // Expires with this object, so queued log lines never outlive it.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
@@ -45,6 +51,9 @@ private:
     std::unique_ptr<playback::SoundLibrary> soundLibrary_;
     SettingsStore settings_;
     std::unique_ptr<remote::CServerDlg> controller_;
+    // Declared after the controller, whose host its users belong to: it goes
+    // first.
+    std::unique_ptr<web::WebRemote> webRemote_;
 };
 
 } // namespace tembrel::shell

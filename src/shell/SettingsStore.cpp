@@ -24,6 +24,8 @@ constexpr const char* kPlaybackMarker = "Settings2Saved";
 constexpr const char* kPortValue = "ServerPort";
 constexpr const char* kVolumeValue = "Volume";
 constexpr const char* kDspValue = "DSP";
+constexpr const char* kWebPortValue = "WebPort";
+constexpr long long kMaxPort = 65535;
 
 constexpr const char* kDefaultPortText = "6000";
 constexpr int kDefaultVolume = 128;
@@ -166,6 +168,12 @@ LoadedSettings SettingsStore::load() const {
 
     for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
         loaded.locations[index] = readText(*settings, locationValueName(index)).value_or("");
+    }
+    // Newer than the markers, so read whenever present; a number that is no
+    // port keeps the default.
+    if (const auto webPort = readNumber(*settings, kWebPortValue);
+        webPort && *webPort >= 0 && *webPort <= kMaxPort) {
+        loaded.webPort = static_cast<int>(*webPort);
     }
     settings->endGroup();
     return loaded;

@@ -18,6 +18,11 @@ struct LoadedSettings {
     std::array<std::string, 5> locations{};
     int volume = 128;
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
+    // The web remote's port; 0 turns it off. Not written by the window: set
+    // in the file itself.
+    int webPort = kDefaultWebPort;
+
+    static constexpr int kDefaultWebPort = 6080;
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate
