@@ -215,8 +215,14 @@ def cross_origin(server):
 
 
 def screenshots(anna, bob, folder):
+    """Both pages with a track of an album that has a picture playing."""
+    row(bob, "queue-list", "Polar Morning").click()
     tab(anna, "now")
-    time.sleep(0.3)
+    wait(anna, lambda d: text_of(d, "title") == "Polar Morning", "the track for the screenshots")
+    for page in (anna, bob):
+        wait(page, lambda d: by_id(d, "art").get_attribute("naturalWidth") not in (None, "0"), "the album picture")
+        wait(page, lambda d: re.fullmatch(r"\d+:\d\d", text_of(d, "elapsed")), "an elapsed time")
+    time.sleep(0.5)
     anna.save_screenshot(os.path.join(folder, "web-remote-phone.png"))
     bob.save_screenshot(os.path.join(folder, "web-remote-desktop.png"))
 
