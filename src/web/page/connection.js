@@ -35,26 +35,38 @@ export class Connection extends EventTarget {
     this.dispatchEvent(new CustomEvent(type, { detail }));
   }
 
+  // Opens the socket and fetches the protocol table at the same time; joins
+  // once both are there.
   async connect() {
     this.retryTimer = 0;
     const attempt = ++this.attempts;
-    let proto;
-    try {
-      // Fetched again on every connection: a restarted server may be newer.
-      proto = await Protocol.load();
-    } catch (error) {
-      if (attempt === this.attempts) this.scheduleRetry('the server does not answer');
-      return;
-    }
-    if (attempt !== this.attempts) return;
-    this.proto = proto;
     const scheme = location.protocol === 'https:' ? 'wss:' : 'ws:';
     const socket = new WebSocket(`${scheme}//${location.host}/ws`);
     this.socket = socket;
-    socket.onopen = () => this.onOpen(socket);
+    socket.onerror = () => {};
+    const opened = new Promise((resolve, reject) => {
+      socket.onopen = resolve;
+      socket.onclose = reject;
+    });
+    let proto;
+    try {
+      // Fetched again on every connection: a restarted server may be newer.
+      [proto] = await Promise.all([Protocol.load(), opened]);
+    } catch {
+      proto = null;
+    }
+    if (attempt !== this.attempts) return;
+    if (!proto || socket.readyState !== WebSocket.OPEN) {
+      socket.onclose = null;
+      socket.close();
+      this.socket = null;
+      this.scheduleRetry('the server does not answer');
+      return;
+    }
+    this.proto = proto;
     socket.onmessage = (event) => this.onFrame(socket, event.data);
     socket.onclose = () => this.onClose(socket, this.closing || 'the connection closed');
-    socket.onerror = () => {};
+    this.onOpen(socket);
   }
 
   onOpen(socket) {

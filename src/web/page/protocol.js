@@ -42,7 +42,9 @@ export class Protocol {
   }
 
   static async load() {
-    const response = await fetch('/protocol.json', { cache: 'no-store' });
+    // The server marks the table no-cache: every load revalidates it, and
+    // the first one takes what the page preloaded.
+    const response = await fetch('/protocol.json');
     if (!response.ok) throw new Error(`protocol table: HTTP ${response.status}`);
     return new Protocol(await response.json());
   }
