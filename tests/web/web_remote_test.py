@@ -96,6 +96,24 @@ def make_tone(folder):
     return path
 
 
+SMALL_CONTROLS = """
+return [...document.querySelectorAll('button, input, select, label.button')]
+  .filter((e) => e.offsetParent !== null && !e.classList.contains('vh'))
+  .map((e) => [e.id || e.textContent.trim() || e.outerHTML.slice(0, 60), e.getBoundingClientRect(),
+               (e.getAttribute('aria-label') || e.textContent || (e.labels && e.labels[0]?.textContent) || '').trim()])
+  .filter(([, box, name]) => box.width < 44 || box.height < 44 || !name)
+  .map(([what, box, name]) => `${what}: ${Math.round(box.width)}x${Math.round(box.height)} "${name}"`);
+"""
+
+
+def touch_targets(phone):
+    """Every control of every section is at least 44 px each way and named."""
+    for section in ("now", "library", "queue", "upload", "people"):
+        tab(phone, section)
+        small = phone.execute_script(SMALL_CONTROLS)
+        assert not small, f"controls too small or unnamed in {section}: {small}"
+
+
 def browse_and_queue(anna, tcp):
     tab(anna, "library")
     wait(anna, has_row("lib-list", "Aurora Vale"), "the artists")
@@ -272,6 +290,7 @@ def main():
         with tempfile.TemporaryDirectory() as folder:
             upload(anna, server, folder)
         search(anna)
+        touch_targets(anna)
         bob = harness.browser(1280, 800, mobile=False)
         drivers.append(bob)
         two_browsers_and_tcp(anna, bob, tcp, server)
