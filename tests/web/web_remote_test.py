@@ -139,6 +139,14 @@ def sees_it_play(anna):
     assert text_of(anna, "length") == "0:12", f"track length shown as {text_of(anna, 'length')}"
     wait(anna, lambda d: by_id(d, "art").get_attribute("naturalWidth") not in (None, "0"), "the album picture")
     wait(anna, lambda d: by_id(d, "spectrum").get_attribute("data-state") == "on", "the spectrum")
+    by_id(anna, "play").click()
+    wait(anna, lambda d: text_of(d, "state") == "Paused", "the pause")
+    by_id(anna, "play").click()
+    wait(anna, lambda d: text_of(d, "state") == "Playing", "the track to resume")
+    # Dragging the seek bar to three quarters of the 12 s track.
+    anna.execute_script("const s = document.getElementById('seek'); s.value = s.max * 0.75;"
+                        "s.dispatchEvent(new Event('change'));")
+    wait(anna, lambda d: re.fullmatch(r"0:(0[89]|1\d)", text_of(d, "elapsed")), "the seek to 0:09")
 
 
 def volume(anna, tcp):
