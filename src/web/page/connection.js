@@ -8,6 +8,7 @@ const kMaxRetryMs = 10000;
 // The server pushes the status every second, so a quiet link is a dead one.
 const kSilenceLimitMs = 6000;
 const kRequestTimeoutMs = 20000;
+const kOpenTimeoutMs = 8000;
 
 export class Connection extends EventTarget {
   constructor(name) {
@@ -18,7 +19,6 @@ export class Connection extends EventTarget {
     this.up = false;
     this.retries = 0;
     this.retryTimer = 0;
-    this.retryAt = 0;
     this.watchdog = 0;
     this.tokenCount = 0;
     this.queue = [];
@@ -44,9 +44,12 @@ export class Connection extends EventTarget {
     const socket = new WebSocket(`${scheme}//${location.host}/ws`);
     this.socket = socket;
     socket.onerror = () => {};
+    // A socket to a host that vanished from the network may hang in its
+    // opening for minutes; the retry schedule decides instead.
     const opened = new Promise((resolve, reject) => {
       socket.onopen = resolve;
       socket.onclose = reject;
+      setTimeout(reject, kOpenTimeoutMs);
     });
     let proto;
     try {
@@ -95,7 +98,6 @@ export class Connection extends EventTarget {
     const delay = Math.min(kMaxRetryMs, kFirstRetryMs * 2 ** this.retries);
     this.retries += 1;
     const wait = Math.round(delay * (0.8 + Math.random() * 0.4));
-    this.retryAt = Date.now() + wait;
     this.emit('retry', { why, wait });
     this.retryTimer = setTimeout(() => this.connect(), wait);
   }
