@@ -21,6 +21,7 @@
 #include "BenchServer.h"
 #include "LoopbackClient.h"
 #include "playback/SystemSoundLibrary.h"
+#include "protocol/MessageIds.h"
 #include "remote/CServerDlg.h"
 
 namespace {
@@ -75,7 +76,7 @@ Measurement listen(int port, int seconds) {
     std::vector<std::unique_ptr<LoopbackClient>> clients;
     for (int i = 0; i < kClients; ++i) {
         clients.push_back(std::make_unique<LoopbackClient>());
-        CNDKMessage join(tembrel::remote::CServerDlg::kIdJoin);
+        CNDKMessage join(tembrel::protocol::kIdJoin);
         join.appendText("listener" + std::to_string(i));
         if (!clients.back()->connectTo(port) || !clients.back()->send(join)) {
             return result;

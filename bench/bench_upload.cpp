@@ -24,6 +24,7 @@
 #include "BenchServer.h"
 #include "LoopbackClient.h"
 #include "playback/SystemSoundLibrary.h"
+#include "protocol/MessageIds.h"
 #include "remote/CServerDlg.h"
 
 namespace {
@@ -78,7 +79,7 @@ CNDKValue fourByteB(std::int32_t number) {
 }
 
 CNDKMessage uploadMessage(std::string_view command, std::string_view serverPath) {
-    CNDKMessage message(tembrel::remote::CServerDlg::kIdCommand);
+    CNDKMessage message(tembrel::protocol::kIdCommand);
     message.appendText(command);
     message.appendText("");
     message.appendValue(fourByteB(0));
@@ -93,7 +94,7 @@ double uploadOnce(int port, const std::vector<std::uint8_t>& payload) {
     if (!client.connectTo(port)) {
         return -1.0;
     }
-    CNDKMessage join(tembrel::remote::CServerDlg::kIdJoin);
+    CNDKMessage join(tembrel::protocol::kIdJoin);
     join.appendText("bench");
     if (!client.send(join) || !client.receiveNamed("^Elapsed")) {
         return -1.0;

@@ -120,5 +120,9 @@ inline constexpr Reply kStatusReplies[] = {
 inline constexpr std::string_view kEmptyPlaylistText = "Playlist is empty";
 inline constexpr std::string_view kNoElapsedText = "-:--";
 inline constexpr std::string_view kNoTrackNumberText = "0";
+// The play states "^Status" carries.
+inline constexpr std::string_view kStoppedText = "Stopped";
+inline constexpr std::string_view kPlayingText = "Playing";
+inline constexpr std::string_view kPausedText = "Paused";
 
 } // namespace tembrel::protocol
