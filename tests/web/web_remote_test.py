@@ -11,12 +11,16 @@ after a server restart.
 Exits 77 (skipped) when Chromium, its driver or Selenium is missing."""
 
 import argparse
+import json
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.request
+from urllib.parse import urljoin
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -87,12 +91,12 @@ def people(driver):
     return texts(driver, "#people-list .name")
 
 
-def make_tone(folder):
-    path = os.path.join(folder, "guest tone.mp3")
+def make_tone(folder, file_name, title):
+    path = os.path.join(folder, file_name)
     subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                     "sine=frequency=660:duration=3", "-c:a", "libmp3lame", "-b:a", "64k",
                     "-id3v2_version", "3", "-write_id3v1", "1",
-                    "-metadata", "title=Web Upload Tone", "-metadata", "artist=Guest", path], check=True)
+                    "-metadata", f"title={title}", "-metadata", "artist=Guest", path], check=True)
     return path
 
 
@@ -104,6 +108,24 @@ return [...document.querySelectorAll('button, input, select, label.button')]
   .filter(([, box, name]) => box.width < 44 || box.height < 44 || !name)
   .map(([what, box, name]) => `${what}: ${Math.round(box.width)}x${Math.round(box.height)} "${name}"`);
 """
+
+
+def manifest(driver):
+    """The page offers a web app manifest the browser reads without errors."""
+    answer = driver.execute_cdp_cmd("Page.getAppManifest", {})
+    assert answer.get("url", "").endswith("/app/manifest.webmanifest"), answer
+    assert not answer.get("errors"), answer["errors"]
+    icons = json.loads(answer["data"])["icons"]
+    sizes = set()
+    for icon in icons:
+        with urllib.request.urlopen(urljoin(answer["url"], icon["src"]), timeout=5) as reply:
+            body = reply.read()
+            assert reply.headers["Content-Type"].startswith(icon["type"]), icon
+        if icon["type"] == "image/png":
+            width, height = struct.unpack(">II", body[16:24])
+            assert icon["sizes"] == f"{width}x{height}", f"{icon['src']} is {width}x{height}"
+            sizes.add(width)
+    assert {192, 512} <= sizes, f"home-screen icons: {sizes}"
 
 
 def touch_targets(phone):
@@ -158,13 +180,23 @@ def volume(anna, tcp):
 
 
 def upload(anna, server, folder):
+    """Two files chosen at once: each gets its own bar and its own answer. The
+    second is no audio file, so the server refuses it."""
     tab(anna, "upload")
-    by_id(anna, "files").send_keys(make_tone(folder))
-    wait(anna, lambda d: "Web Upload Tone] Added to playlist" in text_of(d, "upload-list"), "the upload to queue")
-    progress = anna.find_element("css selector", "#upload-list progress")
-    assert progress.get_attribute("value") == progress.get_attribute("max"), "the progress bar is not full"
-    stored = os.listdir(server.uploads)
-    assert len(stored) == 1 and stored[0].endswith("guest tone.mp3"), f"upload folder holds {stored}"
+    tone = make_tone(folder, "guest tone.mp3", "Web Upload Tone")
+    bogus = os.path.join(folder, "notes.mp3")
+    with open(bogus, "wb") as out:
+        out.write(b"these are notes, not music\n" * 8000)
+    by_id(anna, "files").send_keys(f"{tone}\n{bogus}")
+    wait(anna, lambda d: len(texts(d, "#upload-list .result")) == 2, "two uploads listed")
+    wait(anna, lambda d: "Web Upload Tone] Added to playlist" in texts(d, "#upload-list .result")[0], "the upload to queue")
+    wait(anna, lambda d: texts(d, "#upload-list .result")[1].startswith("Cannot play track"), "the refusal of the bogus file")
+    bars = anna.execute_script("return [...document.querySelectorAll('#upload-list progress')].map((p) => [p.value, p.max]);")
+    assert bars[0][0] == bars[0][1] == os.path.getsize(tone), f"the first bar is not full: {bars}"
+    assert bars[1][0] == bars[1][1] == os.path.getsize(bogus), f"the second file was not sent whole: {bars}"
+    assert anna.find_elements("css selector", "#upload-list li.failed"), "the refusal is not marked"
+    stored = sorted(os.listdir(server.uploads))
+    assert any(name.endswith("guest tone.mp3") for name in stored), f"upload folder holds {stored}"
 
 
 def search(anna):
@@ -186,9 +218,21 @@ def search(anna):
     wait(anna, lambda d: len(d.find_elements("css selector", "#queue-list li")) == 5, "five queue entries")
 
 
+def join_by_dialog(bob, server):
+    """Without ?name= the page asks once, then remembers the name."""
+    bob.get(f"{server.url}/")
+    wait(bob, lambda d: by_id(d, "join").get_attribute("open") is not None, "the name dialog")
+    by_id(bob, "join-name").send_keys("bob\n")
+    wait(bob, lambda d: d.find_element("tag name", "body").get_attribute("data-status") == "shown", "bob joined")
+    bob.refresh()
+    wait(bob, lambda d: d.find_element("tag name", "body").get_attribute("data-status") == "shown", "bob back")
+    assert by_id(bob, "join").get_attribute("open") is None, "the name was asked again"
+    assert text_of(bob, "link") == "bob"
+
+
 def two_browsers_and_tcp(anna, bob, tcp, server):
-    open_page(bob, server, "bob")
-    wait(anna, lambda d: "bob" in people(d), "bob in anna's people")
+    join_by_dialog(bob, server)
+    wait(anna, lambda d: people(d).count("bob") == 1, "bob once in anna's people")
     names = texts(bob, "#queue-list .name")
     assert names == ["Polar Morning", "Web Upload Tone", "Lighthouse", "Charcoal", "Watercolour"], names
     wait(bob, lambda d: texts(d, "#queue-list li[aria-current=true] .name") == [text_of(anna, "title")],
@@ -299,6 +343,7 @@ def main():
             upload(anna, server, folder)
         search(anna)
         touch_targets(anna)
+        manifest(anna)
         bob = harness.browser(1280, 800, mobile=False)
         drivers.append(bob)
         two_browsers_and_tcp(anna, bob, tcp, server)
