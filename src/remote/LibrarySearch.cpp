@@ -101,12 +101,12 @@ private:
 };
 
 [[nodiscard]] std::vector<int> listedArtists(const CMediaLibrary& library) {
-    std::vector<int> slots;
+    std::vector<int> listed;
     for (int slot = 1; isListedArtist(library, slot) && !library.artist(slot).name.empty();
          ++slot) {
-        slots.push_back(slot);
+        listed.push_back(slot);
     }
-    return slots;
+    return listed;
 }
 
 [[nodiscard]] std::string number(int value) {
