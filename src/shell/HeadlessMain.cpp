@@ -10,7 +10,7 @@
 #include "shell/HeadlessConsole.h"
 #include "shell/ServerApp.h"
 #include "shell/SignalWatcher.h"
-#include "web/QrCode.h"
+#include "shell/WebRemoteBanner.h"
 
 namespace tembrel::shell {
 
@@ -19,21 +19,6 @@ namespace {
 [[nodiscard]] std::string_view environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string_view{} : std::string_view{value};
-}
-
-// The web remote's address for guests as a QR code in the log, readable in a
-// terminal, so a phone can scan it instead of typing.
-void printWebRemoteCode(HeadlessConsole& console, const ServerApp& server) {
-    const web::WebRemote* remote = server.webRemote();
-    const auto url = remote != nullptr ? remote->guestUrl() : std::nullopt;
-    const auto code = url ? web::QrCode::encode(*url) : std::nullopt;
-    if (!code) {
-        return;
-    }
-    console.logLineAppended("Scan to open the web remote at " + *url + ":");
-    for (const std::string& line : web::qrTextLines(*code)) {
-        console.logLineAppended(line);
-    }
 }
 
 } // namespace
@@ -72,7 +57,9 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
     }
 
     server.initialise();
-    printWebRemoteCode(console, server);
+    for (const std::string& line : webRemoteBanner(server.webRemote())) {
+        console.logLineAppended(line);
+    }
     return QCoreApplication::exec();
 }
 

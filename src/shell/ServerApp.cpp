@@ -110,7 +110,7 @@ void ServerApp::startWebRemote(int storedPort) {
         return;
     }
     const int port =
-        options_.webPort.value_or(storedPort != 0 ? storedPort : LoadedSettings::kDefaultWebPort);
+        options_.webPort.value_or(storedPort != 0 ? storedPort : web::WebRemote::kDefaultPort);
     web::WebRemote::Options webOptions;
     webOptions.serverLimits.maxUsers = remote::CServerDlg::kMaxUsers;
     webOptions.serverLimits.playlistCapacity = playback::CPlaylist::kPlaylistCapacity;

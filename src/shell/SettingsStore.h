@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "protocol/ProtocolConstants.h"
+#include "web/WebRemote.h"
 
 class QSettings;
 
@@ -22,9 +23,7 @@ struct LoadedSettings {
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
     // The web remote's port; 0 turns it off. Not written by the window: set
     // in the file itself.
-    int webPort = kDefaultWebPort;
-
-    static constexpr int kDefaultWebPort = 6080;
+    int webPort = web::WebRemote::kDefaultPort;
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate

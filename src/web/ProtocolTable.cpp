@@ -35,6 +35,8 @@ namespace {
         return QStringLiteral("listedNumber");
     case protocol::Argument::UploadValues:
         return QStringLiteral("upload");
+    case protocol::Argument::Text:
+        break;
     }
     return QStringLiteral("text");
 }
@@ -53,8 +55,10 @@ namespace {
         return QStringLiteral("upload");
     case protocol::Payload::Picture:
         return QStringLiteral("image");
+    case protocol::Payload::SearchResults:
+        break;
     }
-    return QStringLiteral("lines");
+    return QStringLiteral("search");
 }
 
 // How a value type's content is written in JSON (see docs/web-remote.md).

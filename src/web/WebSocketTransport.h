@@ -20,8 +20,10 @@ namespace tembrel::web {
 class WebSocketTransport final : public net::UserTransport {
 public:
     // The WebSocket close code sent to a connection the host refuses (the
-    // user limit is reached): "try again later".
-    static constexpr int kRefusedCloseCode = 1013;
+    // user limit is reached): the registered "try again later" (1013) moved
+    // to the range for applications, since Qt's WebSocket endpoints take
+    // 1013 for a protocol error.
+    static constexpr int kRefusedCloseCode = 4013;
     // A socket closed gracefully is kept this long at most for the closing
     // handshake, then released.
     static constexpr std::chrono::milliseconds kCloseGrace{5000};

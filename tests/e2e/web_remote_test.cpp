@@ -11,6 +11,7 @@
 #include "ServerProcess.h"
 #include "WebClient.h"
 #include "support/TestClient.h"
+#include "web/WebSocketTransport.h"
 
 namespace tembrel::test {
 namespace {
@@ -147,6 +148,15 @@ TEST_F(WebRemoteTest, WebAndTcpUsersSeeEachOthersChanges) {
     web->send(repeat);
     EXPECT_TRUE(tcp->receiveUntil([](const auto& m) { return named(m, "^RepeatOn"); }, kWaitMs));
 
+    // A search answers the web user alone, in its JSON form.
+    net::CNDKMessage search(2);
+    search.appendText("Search");
+    search.appendText("LIGHT");
+    web->send(search);
+    const auto found = web->receiveUntil([](const auto& m) { return named(m, "^Search"); });
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(textAt(*found, 1).starts_with("2\\0\n")) << textAt(*found, 1);
+
     // Leaving is announced to the others with the name.
     web.reset();
     EXPECT_TRUE(
@@ -190,7 +200,7 @@ TEST_F(WebRemoteTest, WebUsersCountTowardTheUserLimit) {
     WebClient extraWeb(webPort_);
     extraWeb.open();
     EXPECT_TRUE(extraWeb.waitForClose());
-    EXPECT_EQ(extraWeb.closeCode(), 1013);
+    EXPECT_EQ(extraWeb.closeCode(), web::WebSocketTransport::kRefusedCloseCode);
 
     // Once the web user leaves, a new one is admitted.
     web.reset();
