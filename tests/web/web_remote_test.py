@@ -329,29 +329,36 @@ def main():
     drivers = []
     tcp = None
     started = time.monotonic()
+
+    def step(action, *arguments):
+        begun = time.monotonic()
+        result = action(*arguments)
+        print(f"  {action.__name__}: {time.monotonic() - begun:.1f} s", flush=True)
+        return result
+
     try:
         server.start()
         anna = harness.browser()
         drivers.append(anna)
-        open_page(anna, server, "anna")
+        step(open_page, anna, server, "anna")
         tcp = harness.TcpUser(server.port, "carl")
         wait(anna, lambda d: "carl" in people(d), "carl in anna's people")
-        browse_and_queue(anna, tcp)
-        sees_it_play(anna)
-        volume(anna, tcp)
+        step(browse_and_queue, anna, tcp)
+        step(sees_it_play, anna)
+        step(volume, anna, tcp)
         with tempfile.TemporaryDirectory() as folder:
-            upload(anna, server, folder)
-        search(anna)
-        touch_targets(anna)
-        manifest(anna)
+            step(upload, anna, server, folder)
+        step(search, anna)
+        step(touch_targets, anna)
+        step(manifest, anna)
         bob = harness.browser(1280, 800, mobile=False)
         drivers.append(bob)
-        two_browsers_and_tcp(anna, bob, tcp, server)
+        step(two_browsers_and_tcp, anna, bob, tcp, server)
         if args.screenshots:
-            screenshots(anna, bob, args.screenshots)
-        queue_limit(anna, tcp)
-        cross_origin(server)
-        restart(anna, server)
+            step(screenshots, anna, bob, args.screenshots)
+        step(queue_limit, anna, tcp)
+        step(cross_origin, server)
+        step(restart, anna, server)
         for driver in drivers:
             errors = console_errors(driver)
             assert not errors, f"the page logged errors: {errors}"
