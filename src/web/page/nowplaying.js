@@ -32,7 +32,10 @@ export class NowPlaying {
     $('stop').onclick = () => this.send('Stop');
     // Pause toggles: it resumes a paused track where it stopped, while Play
     // would start it again from the beginning.
-    $('play').onclick = () => this.send(this.state === this.proto.playState.Playing || this.state === this.proto.playState.Paused ? 'Pause' : 'Play');
+    $('play').onclick = () => {
+      const { Playing, Paused } = this.proto.playState;
+      this.send(this.state === Playing || this.state === Paused ? 'Pause' : 'Play');
+    };
     $('shuffle').onclick = () => this.send('Shuffle');
     $('repeat').onclick = () => this.send('Repeat');
     $('mute').onclick = () => this.send('Mute');
