@@ -50,10 +50,11 @@ private:
     ServerOptions options_;
     std::unique_ptr<playback::SoundLibrary> soundLibrary_;
     SettingsStore settings_;
-    std::unique_ptr<remote::CServerDlg> controller_;
-    // Declared after the controller, whose host its users belong to: it goes
-    // first.
+    // Declared before the controller so that it goes last: the controller's
+    // host, stopping, still tells the web users (their sockets belong to the
+    // web remote). Set by initialise().
     std::unique_ptr<web::WebRemote> webRemote_;
+    std::unique_ptr<remote::CServerDlg> controller_;
 };
 
 } // namespace tembrel::shell
