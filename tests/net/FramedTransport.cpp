@@ -75,10 +75,6 @@ void appendFrame(std::span<const std::uint8_t> payload, std::vector<std::uint8_t
     out.insert(out.end(), payload.begin(), payload.end());
 }
 
-FramedTransport::FramedTransport(QTcpSocket* socket) : socket_(socket) {
-    socket_->setParent(nullptr);
-}
-
 FramedTransport::~FramedTransport() {
     QObject::disconnect(socket_.get(), nullptr, &context_, nullptr);
     socket_->abort();

@@ -33,8 +33,10 @@ void appendFrame(std::span<const std::uint8_t> payload, std::vector<std::uint8_t
 
 class FramedTransport final : public net::UserTransport {
 public:
-    // Takes over `socket`, an accepted connection.
-    explicit FramedTransport(QTcpSocket* socket);
+    // Takes over `socket`, an accepted connection whose Qt parent outlives
+    // the transport (the socket is deleted once the event that closed it is
+    // over, or at the latest with its parent).
+    explicit FramedTransport(QTcpSocket* socket) : socket_(socket) {}
     ~FramedTransport() override;
 
     void start(Events& events) override;

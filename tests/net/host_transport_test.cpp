@@ -15,14 +15,15 @@ using Kind = HostEvent::Kind;
 namespace {
 
 // A second front end: accepts connections and hands each to the host as a
-// framed user; the ids the host returned, 0 for a refusal.
+// framed user; the ids the host returned, 0 for a refusal. Declared before
+// the host: its listener is the Qt parent of the users' sockets.
 class FramedFront {
 public:
-    explicit FramedFront(CNDKHost& host) : host_(host) {
+    void serve(CNDKHost& host) {
         EXPECT_TRUE(server_.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
+        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this, &host] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                ids.push_back(host_.admitUser(std::make_unique<FramedTransport>(socket)));
+                ids.push_back(host.admitUser(std::make_unique<FramedTransport>(socket)));
             }
         });
     }
@@ -38,7 +39,6 @@ public:
     std::vector<std::int32_t> ids;
 
 private:
-    CNDKHost& host_;
     QTcpServer server_;
 };
 
@@ -51,10 +51,11 @@ CNDKMessage broadcastOf(const char* text) {
 } // namespace
 
 TEST(HostTransport, FramedUsersShareIdsLimitAndBroadcastsWithTcpUsers) {
+    FramedFront front;
     RecordingHost host;
     host.maxUsers = 3;
     const quint16 port = host.start();
-    FramedFront front(host);
+    front.serve(host);
     TestClient tcp;
     FramedPeer a, b, refused;
     ASSERT_EQ(host.admit(tcp, port), 1);
@@ -91,9 +92,10 @@ TEST(HostTransport, FramedUsersShareIdsLimitAndBroadcastsWithTcpUsers) {
 }
 
 TEST(HostTransport, FramedUsersAreDroppedAndToldLikeTcpUsers) {
+    FramedFront front;
     RecordingHost host;
-    host.start();
-    FramedFront front(host);
+    ASSERT_NE(host.start(), 0);
+    front.serve(host);
     FramedPeer leaver, bad, stays;
     ASSERT_EQ(front.admit(leaver), 1);
     ASSERT_EQ(front.admit(bad), 2);
