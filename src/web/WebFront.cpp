@@ -88,7 +88,13 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
     if (isWebSocketUpgrade(request)) {
         // True hands the connection to the WebSocket server; false makes Qt
         // call missingHandler, which answers with the refusal's status.
-        return !upgradeRefusal(request).has_value();
+        if (upgradeRefusal(request)) {
+            return false;
+        }
+        // Small messages (a status broadcast, a spectrum frame) leave at once
+        // rather than wait for the peer's acknowledgement, as for TCP users.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        return true;
     }
     serveFile(request, socket);
     return true;
