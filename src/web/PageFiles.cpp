@@ -69,7 +69,12 @@ PageFiles::PageFiles(const QString& resourceRoot) {
         const std::string relative = resource.mid(resourceRoot.size() + 1).toStdString();
         const bool isIndex = relative == kIndexFile;
         std::string path = isIndex ? std::string(kIndexPath) : std::string(kAppPrefix) + relative;
-        add(std::move(path), file.readAll(), contentTypeFor(relative), isIndex);
+        // The page's code and styles are always revalidated (a cheap 304 on
+        // the LAN), so a browser never runs a new page with old modules after
+        // the server was updated; pictures may be kept for an hour.
+        QByteArray type = contentTypeFor(relative);
+        const bool revalidate = !type.startsWith("image/");
+        add(std::move(path), file.readAll(), std::move(type), revalidate);
     }
 }
 

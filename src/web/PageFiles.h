@@ -16,7 +16,7 @@ struct PageFile {
     QByteArray body;
     QByteArray contentType;
     QByteArray etag;   // quoted, as sent in the ETag header
-    bool revalidate{}; // sent with no-cache (the page's entry points)
+    bool revalidate{}; // sent with no-cache, else kept for an hour
 };
 
 class PageFiles {

@@ -4,10 +4,10 @@
 
 #include <QHttpServerRequest>
 #include <QLoggingCategory>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebSocket>
 
+#include "web/HttpListener.h"
 #include "web/HttpReply.h"
 #include "web/OriginPolicy.h"
 
@@ -62,7 +62,7 @@ WebFront::~WebFront() {
 }
 
 bool WebFront::listen(int port) {
-    auto server = std::make_unique<QTcpServer>(this);
+    auto server = std::make_unique<HttpListener>(this);
     if (!server->listen(QHostAddress::Any, static_cast<quint16>(port))) {
         return false;
     }
@@ -94,6 +94,7 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
         // Small messages (a status broadcast, a spectrum frame) leave at once
         // rather than wait for the peer's acknowledgement, as for TCP users.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        HttpListener::markUpgraded(*socket);
         return true;
     }
     serveFile(request, socket);

@@ -130,6 +130,28 @@ TEST_F(WebRemoteTest, ServesOnlyThePageFiles) {
                 exchange("garbage\r\n\r\n").empty());
 }
 
+TEST_F(WebRemoteTest, HoldsABoundedNumberOfHttpConnections) {
+    constexpr int kMaxConnections = 256;
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < kMaxConnections; ++i) {
+        held.push_back(std::make_unique<QTcpSocket>());
+        held.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(webPort_));
+        ASSERT_TRUE(held.back()->waitForConnected(kWaitMs)) << i;
+    }
+    // The server has taken them all in once it answers on one of them.
+    held.back()->write("GET /protocol.json HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_TRUE(held.back()->waitForReadyRead(kWaitMs));
+    QTcpSocket extra;
+    extra.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(webPort_));
+    ASSERT_TRUE(extra.waitForConnected(kWaitMs));
+    EXPECT_TRUE(extra.state() == QAbstractSocket::UnconnectedState ||
+                extra.waitForDisconnected(kWaitMs));
+
+    // Connections that end make room again.
+    held.clear();
+    EXPECT_TRUE(waitUntil([&] { return startsWith(get("/"), "HTTP/1.1 200 "); }, kWaitMs));
+}
+
 TEST_F(WebRemoteTest, WebAndTcpUsersSeeEachOthersChanges) {
     auto web = webUser("webby");
     ASSERT_TRUE(web);
