@@ -4,8 +4,12 @@
 namespace tembrel::protocol {
 
 net::CNDKMessage commandMessage(Command command, std::string_view argument) {
+    return commandTextMessage(commandName(command), argument);
+}
+
+net::CNDKMessage commandTextMessage(std::string_view commandText, std::string_view argument) {
     net::CNDKMessage message(kIdCommand);
-    message.appendText(commandName(command));
+    message.appendText(commandText);
     if (!argument.empty()) {
         message.appendText(argument);
     }
@@ -55,6 +59,18 @@ std::string commandArgument(const net::CNDKMessage& message) {
     message.readValue(kPayloadValue, argument);
     message.readValue(kArgumentOverrideValue, argument);
     return argument;
+}
+
+std::string queuedConfirmation(std::string_view title) {
+    std::string text(kQueuedPrefix);
+    text += title;
+    text += kQueuedSuffix;
+    return text;
+}
+
+bool isQueuedConfirmation(std::string_view text) noexcept {
+    return text.size() >= kQueuedPrefix.size() + kQueuedSuffix.size() &&
+           text.starts_with(kQueuedPrefix) && text.ends_with(kQueuedSuffix);
 }
 
 void putReply(net::CNDKMessage& message, Reply reply) {

@@ -20,6 +20,10 @@ namespace tembrel::protocol {
 // A command message: identifier 2, value 0 the command, value 1 the argument
 // when there is one.
 [[nodiscard]] net::CNDKMessage commandMessage(Command command, std::string_view argument = {});
+// The same with any text as the command, for tools that send what a user
+// typed (the server ignores a text that names no command).
+[[nodiscard]] net::CNDKMessage commandTextMessage(std::string_view commandText,
+                                                  std::string_view argument = {});
 // Join (identifier 0) and leave (identifier 1) messages carrying a user name.
 [[nodiscard]] net::CNDKMessage joinMessage(std::string_view userName);
 [[nodiscard]] net::CNDKMessage leaveMessage(std::string_view userName);
@@ -35,6 +39,11 @@ namespace tembrel::protocol {
 // The command argument: value 1 read as text, then value 2 over it when the
 // message has one (a non-Text value 2 reads as empty text).
 [[nodiscard]] std::string commandArgument(const net::CNDKMessage& message);
+
+// The confirmation text of a queued track, and whether a "^Error" text is
+// one (the reply carries refusals as well).
+[[nodiscard]] std::string queuedConfirmation(std::string_view title);
+[[nodiscard]] bool isQueuedConfirmation(std::string_view text) noexcept;
 
 // Replies are built in a received message: value 0 becomes the name and,
 // for the overload with a payload, value 1 the payload. Further values stay.

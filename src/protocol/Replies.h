@@ -60,6 +60,10 @@ struct ReplySpec {
     std::span<const std::string_view> fields;
 };
 
+// The first character of every reply name; a join message another user sent
+// carries a user name in its place.
+inline constexpr char kReplyPrefix = '^';
+
 // The separator of the fields inside one payload.
 inline constexpr char kFieldSeparator = '\\';
 
@@ -123,6 +127,10 @@ inline constexpr Reply kStatusReplies[] = {
 inline constexpr std::string_view kEmptyPlaylistText = "Playlist is empty";
 inline constexpr std::string_view kNoElapsedText = "-:--";
 inline constexpr std::string_view kNoTrackNumberText = "0";
+// The confirmation "^Error" carries when a track joined the playlist: the
+// prefix, the track's title, the suffix.
+inline constexpr std::string_view kQueuedPrefix = "Track [";
+inline constexpr std::string_view kQueuedSuffix = "] Added to playlist";
 // The play states "^Status" carries.
 inline constexpr std::string_view kStoppedText = "Stopped";
 inline constexpr std::string_view kPlayingText = "Playing";

@@ -1,8 +1,6 @@
 // The spectrum step, the rate table of the DSP menu and the spectrum timer.
 #include "remote/SpectrumBroadcaster.h"
 
-#include <QTimer>
-
 #include <array>
 
 #include "protocol/Messages.h"
@@ -48,32 +46,24 @@ void applyRate(const RateEntry& entry, SpectrumState& state) noexcept {
 
 SpectrumBroadcaster::SpectrumBroadcaster(playback::CSoundEngine& engine, UserMessenger& messenger,
                                          ServerView& view)
-    : engine_(engine), messenger_(messenger), view_(view), timer_(std::make_unique<QTimer>()) {
     // The period can be 16 ms; a coarse timer would drift by up to 5%.
-    timer_->setSingleShot(true);
-    timer_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer_.get(), &QTimer::timeout, [this] { timerExpired(); });
-}
-
-SpectrumBroadcaster::~SpectrumBroadcaster() = default;
+    : engine_(engine), messenger_(messenger), view_(view),
+      timer_(Qt::PreciseTimer, [this] { timerExpired(); }) {}
 
 void SpectrumBroadcaster::serverStarted() {
     serverRunning_ = true;
+    statusLineStale_ = true;
     armIfWanted();
 }
 
 void SpectrumBroadcaster::serverStopped() {
     serverRunning_ = false;
-    timer_->stop();
+    timer_.stop();
 }
 
 void SpectrumBroadcaster::setUsersPresent(bool present) {
     usersPresent_ = present;
-    if (!present) {
-        timer_->stop();
-    } else if (!timer_->isActive()) {
-        armIfWanted();
-    }
+    armIfWanted();
 }
 
 void SpectrumBroadcaster::timerExpired() {
@@ -82,7 +72,7 @@ void SpectrumBroadcaster::timerExpired() {
 }
 
 void SpectrumBroadcaster::step(net::CNDKMessage& message) {
-    timer_->stop();
+    timer_.stop();
     if (state_.spectrumOn == 1) {
         // Without a started sound library there is no analysis to read: the
         // bands keep their last values (zeros) and the stream goes on.
@@ -95,6 +85,7 @@ void SpectrumBroadcaster::step(net::CNDKMessage& message) {
             cpuUsage = engine_.library().cpuUsage();
         }
         view_.statusLineChanged(formatCpuUsage(cpuUsage));
+        statusLineStale_ = false;
         protocol::putReply(message, protocol::Reply::Spectrum, protocol::formatBands(bandValues_));
         messenger_.broadcast(message);
     }
@@ -102,8 +93,14 @@ void SpectrumBroadcaster::step(net::CNDKMessage& message) {
 }
 
 void SpectrumBroadcaster::armIfWanted() {
-    if (stepsWanted() && !timer_->isActive()) {
-        timer_->start(state_.spectrumPeriodMs);
+    // Steps are for the users, and for the status line while music plays (its
+    // CPU usage changes) or has not shown the stream yet. With nobody
+    // connected and nothing playing the timer stays stopped.
+    const bool audience =
+        usersPresent_ || statusLineStale_ || engine_.playState() == playback::PlayState::Playing;
+    timer_.setUsersPresent(audience);
+    if (serverRunning_ && state_.spectrumOn == 1) {
+        timer_.startIfIdle(state_.spectrumPeriodMs);
     }
 }
 
@@ -113,6 +110,7 @@ void SpectrumBroadcaster::setRate(SpectrumRate rate) {
         return;
     }
     applyRate(*entry, state_);
+    statusLineStale_ = true;
     messenger_.broadcast(protocol::noticeMessage(entry->on == 1 ? protocol::Reply::StartSpectrum
                                                                 : protocol::Reply::StopSpectrum));
     checkedDspCode_ = static_cast<int>(rate);
@@ -127,6 +125,7 @@ void SpectrumBroadcaster::applyDspCode(int code) {
         return;
     }
     applyRate(*entry, state_);
+    statusLineStale_ = true;
     checkedDspCode_ = code;
     view_.spectrumCheckChanged(checkedDspCode_);
     armIfWanted();

@@ -4,16 +4,13 @@
 // settings.
 #pragma once
 
-#include <memory>
-
 #include "net/CNDKMessage.h"
 #include "playback/CSoundEngine.h"
 #include "protocol/SpectrumPayload.h"
+#include "remote/PresenceTimer.h"
 #include "remote/ServerView.h"
 #include "remote/SpectrumState.h"
 #include "remote/UserMessenger.h"
-
-class QTimer;
 
 namespace tembrel::remote {
 
@@ -22,7 +19,6 @@ public:
     static constexpr int kTimerId = 2312;
 
     SpectrumBroadcaster(playback::CSoundEngine& engine, UserMessenger& messenger, ServerView& view);
-    ~SpectrumBroadcaster();
     SpectrumBroadcaster(const SpectrumBroadcaster&) = delete;
     SpectrumBroadcaster& operator=(const SpectrumBroadcaster&) = delete;
 
@@ -49,21 +45,21 @@ public:
     [[nodiscard]] const SpectrumState& state() const noexcept { return state_; }
 
 private:
-    [[nodiscard]] bool stepsWanted() const noexcept {
-        return serverRunning_ && usersPresent_ && state_.spectrumOn == 1;
-    }
     void armIfWanted();
 
     playback::CSoundEngine& engine_;
     UserMessenger& messenger_;
     ServerView& view_;
-    std::unique_ptr<QTimer> timer_;
+    PresenceTimer timer_;
     SpectrumState state_{};
     int checkedDspCode_ = 0;
     // The last computed bar heights, kept between steps.
     protocol::BandValues bandValues_{};
     bool serverRunning_ = false;
     bool usersPresent_ = false;
+    // The status line has not shown a step since the stream was (re)started
+    // or its rate changed; one step runs for it even with nobody connected.
+    bool statusLineStale_ = true;
 };
 
 } // namespace tembrel::remote

@@ -1,8 +1,6 @@
 // The status replies in their order of sending, and the status timer.
 #include "remote/StatusBroadcaster.h"
 
-#include <QTimer>
-
 #include <string>
 
 #include "protocol/Messages.h"
@@ -27,12 +25,7 @@ using protocol::Reply;
 StatusBroadcaster::StatusBroadcaster(const playback::CPlaylist& playlist,
                                      const playback::CSoundEngine& engine, UserMessenger& messenger)
     : playlist_(playlist), engine_(engine), messenger_(messenger),
-      timer_(std::make_unique<QTimer>()) {
-    timer_->setSingleShot(true);
-    QObject::connect(timer_.get(), &QTimer::timeout, [this] { timerExpired(); });
-}
-
-StatusBroadcaster::~StatusBroadcaster() = default;
+      timer_(Qt::CoarseTimer, [this] { timerExpired(); }) {}
 
 void StatusBroadcaster::timerExpired() {
     net::CNDKMessage message;
@@ -40,7 +33,7 @@ void StatusBroadcaster::timerExpired() {
 }
 
 void StatusBroadcaster::push(net::CNDKMessage& message) {
-    timer_->stop();
+    timer_.stop();
     const auto send = [&](Reply reply, std::string_view payload) {
         protocol::putReply(message, reply, payload);
         messenger_.broadcast(message);
@@ -78,17 +71,13 @@ void StatusBroadcaster::push(net::CNDKMessage& message) {
 }
 
 void StatusBroadcaster::setUsersPresent(bool present) {
-    usersPresent_ = present;
-    if (!present) {
-        timer_->stop();
-    } else if (!timer_->isActive()) {
-        armIfWanted();
-    }
+    timer_.setUsersPresent(present);
+    armIfWanted();
 }
 
 void StatusBroadcaster::armIfWanted() {
-    if (started_ && usersPresent_) {
-        timer_->start(kPeriodMs);
+    if (started_) {
+        timer_.startIfIdle(kPeriodMs);
     }
 }
 

@@ -3,14 +3,11 @@
 // command, at each join, and 1000 ms after the latest push (timer 2311).
 #pragma once
 
-#include <memory>
-
 #include "net/CNDKMessage.h"
 #include "playback/CPlaylist.h"
 #include "playback/CSoundEngine.h"
+#include "remote/PresenceTimer.h"
 #include "remote/UserMessenger.h"
-
-class QTimer;
 
 namespace tembrel::remote {
 
@@ -21,7 +18,6 @@ public:
 
     StatusBroadcaster(const playback::CPlaylist& playlist, const playback::CSoundEngine& engine,
                       UserMessenger& messenger);
-    ~StatusBroadcaster();
     StatusBroadcaster(const StatusBroadcaster&) = delete;
     StatusBroadcaster& operator=(const StatusBroadcaster&) = delete;
 
@@ -42,10 +38,9 @@ private:
     const playback::CPlaylist& playlist_;
     const playback::CSoundEngine& engine_;
     UserMessenger& messenger_;
-    std::unique_ptr<QTimer> timer_;
+    PresenceTimer timer_;
     // The first push starts the periodic push; before it none happens.
     bool started_ = false;
-    bool usersPresent_ = false;
 };
 
 } // namespace tembrel::remote
