@@ -2,14 +2,15 @@
 // interface that reports the id and value-0 name of each received message.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <string_view>
 
-#include "LoopbackClient.h"
 #include "WebSocketClient.h"
+#include "connection/BlockingConnection.h"
 #include "net/CNDKMessage.h"
 
 namespace tembrel::bench {
@@ -34,30 +35,32 @@ public:
 
 class TcpUser final : public User {
 public:
-    explicit TcpUser(int port) {
-        if (!client_.connectTo(port)) {
+    explicit TcpUser(int port) : connection_(std::chrono::milliseconds(5000)) {
+        if (!connection_.open("127.0.0.1", port)) {
             benchFail("a TCP user cannot connect");
         }
     }
-    [[nodiscard]] int fd() const override { return client_.fd(); }
+    [[nodiscard]] int fd() const override { return connection_.fd(); }
     void send(const CNDKMessage& message) override {
-        if (!client_.send(message)) {
+        if (!connection_.send(message)) {
             benchFail("a TCP send failed");
         }
     }
     void read(int waitMs, const std::function<void(int, std::string_view)>& seen) override {
-        if (!client_.readAvailable(waitMs)) {
+        if (connection_.readAvailable(std::chrono::milliseconds(waitMs)) ==
+            client::BlockingConnection::Wait::Failed) {
             benchFail("the server closed a TCP user");
         }
-        while (auto message = client_.nextBuffered()) {
+        CNDKMessage message;
+        while (connection_.takeBuffered(message)) {
             std::string name;
-            message->readValue(0, name);
-            seen(message->id(), name);
+            message.readValue(0, name);
+            seen(message.id(), name);
         }
     }
 
 private:
-    LoopbackClient client_;
+    client::BlockingConnection connection_;
 };
 
 class WebUser final : public User {
