@@ -4,6 +4,7 @@
 #include "protocol/Messages.h"
 #include "remote/BrowseSelection.h"
 #include "remote/DecimalText.h"
+#include "remote/LibrarySearch.h"
 
 namespace tembrel::remote {
 
@@ -29,6 +30,11 @@ constexpr std::string_view kPlaylistFull = "Cannot play track: Playlist is full"
 void LibraryBrowser::replyError(std::int32_t userId, net::CNDKMessage& message,
                                 std::string_view text) {
     protocol::putReply(message, Reply::Error, text);
+    messenger_.replyTo(userId, message);
+}
+
+void LibraryBrowser::search(std::int32_t userId, net::CNDKMessage& message, std::string_view text) {
+    protocol::putReply(message, protocol::Reply::Search, searchLibrary(library_, text));
     messenger_.replyTo(userId, message);
 }
 

@@ -10,6 +10,7 @@
 #include "shell/HeadlessConsole.h"
 #include "shell/ServerApp.h"
 #include "shell/SignalWatcher.h"
+#include "shell/WebRemoteBanner.h"
 
 namespace tembrel::shell {
 
@@ -56,6 +57,9 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
     }
 
     server.initialise();
+    for (const std::string& line : webRemoteBanner(server.webRemote())) {
+        console.logLineAppended(line);
+    }
     return QCoreApplication::exec();
 }
 

@@ -28,6 +28,8 @@ constexpr const char* kVolumeValue = "Volume";
 constexpr const char* kDspValue = "DSP";
 constexpr const char* kAudioOutputValue = "AudioOutput";
 constexpr const char* kSpectrumDelayValue = "SpectrumDelay";
+constexpr const char* kWebPortValue = "WebPort";
+constexpr long long kMaxPort = 65535;
 
 constexpr int kDefaultDspCode = 1;
 constexpr int kNoDspCode = 0;
@@ -175,6 +177,12 @@ LoadedSettings SettingsStore::load() const {
 
     for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
         loaded.locations[index] = readText(*settings, locationValueName(index)).value_or("");
+    }
+    // Newer than the markers, so read whenever present; a number that is no
+    // port keeps the default.
+    if (const auto webPort = readNumber(*settings, kWebPortValue);
+        webPort && *webPort >= 0 && *webPort <= kMaxPort) {
+        loaded.webPort = static_cast<int>(*webPort);
     }
     settings->endGroup();
     return loaded;

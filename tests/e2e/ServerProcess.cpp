@@ -103,6 +103,10 @@ ServerProcess::ServerProcess(const QStringList& extra)
                           q(dir_.path() / "settings.ini"),
                           QStringLiteral("--upload-dir"),
                           q(uploadDir())};
+    // Servers run in parallel: only a test that asks for the web remote gets one.
+    if (!extra.contains(QStringLiteral("--web-port"))) {
+        arguments += {QStringLiteral("--web"), QStringLiteral("off")};
+    }
     arguments += extra;
     process_->setProcessEnvironment(quietEnvironment());
     // A file, not a pipe: nobody drains a pipe while a test runs, and a full
