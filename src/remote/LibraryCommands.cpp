@@ -41,7 +41,7 @@ void CServerDlg::getAlbums(std::int32_t userId, net::CNDKMessage& message,
     // Trace of the album slot the artist's run starts at; for an artist
     // without albums that slot belongs to whoever follows.
     const int firstAlbum = library_.artist(artistSlot).firstAlbum;
-    if (firstAlbum >= 0 && firstAlbum < library::CMediaLibrary::kMaxAlbums) {
+    if (firstAlbum >= 0 && firstAlbum < library_.albumSlotCount()) {
         appendLog(library_.album(firstAlbum).name);
         appendLog(std::to_string(library_.album(firstAlbum).artistIndex));
     }

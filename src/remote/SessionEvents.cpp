@@ -75,12 +75,8 @@ void CServerDlg::handleJoin(std::int32_t userId, net::CNDKMessage& message) {
         const std::string track = entry.artist + "\\" + entry.title + "\\" + entry.length;
         reply("^AddTrack", &track);
     }
-    for (int slot = 1; slot < library::CMediaLibrary::kMaxArtists; ++slot) {
-        const std::string& artist = library_.artist(slot).name;
-        if (artist.empty()) {
-            break;
-        }
-        reply("^AddArtist", &artist);
+    for (int slot = 1; slot < library_.nextArtistSlot(); ++slot) {
+        reply("^AddArtist", &library_.artist(slot).name);
     }
 
     // The switches set only value 0; value 1 keeps what the message held.

@@ -18,6 +18,9 @@ struct LoadedSettings {
     std::array<std::string, 5> locations{};
     int volume = 128;
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
+    // The audio formats to list ("mp3,flac"); nothing: the defaults. Only read:
+    // it is set by editing the settings file.
+    std::optional<std::string> formats;
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate
