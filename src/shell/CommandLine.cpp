@@ -2,6 +2,7 @@
 #include "shell/CommandLine.h"
 
 #include <charconv>
+#include <vector>
 
 namespace tembrel::shell {
 
@@ -123,6 +124,15 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
                 return failure("--upload-dir needs a folder");
             }
             options.uploadDir = std::filesystem::path(*text);
+        } else if (flag == "--formats") {
+            const auto text = value();
+            std::vector<std::string> refused;
+            const auto formats =
+                text ? library::AudioFormats::fromList(*text, &refused) : std::nullopt;
+            if (!formats || !refused.empty()) {
+                return failure("--formats needs extensions from " + library::AudioFormats().text());
+            }
+            options.formats = formats;
         } else if (flag == "--spectrum") {
             const auto text = value();
             const auto rate = text ? parseSpectrum(*text) : std::nullopt;
@@ -151,6 +161,8 @@ std::string usageText(std::string_view programName) {
             "  --audio null|auto       silent output, or the default device (auto)\n"
             "  --upload-dir DIR        store uploaded files in DIR\n"
             "  --spectrum off|15|30|60 spectrum updates per second for this run\n"
+            "  --formats LIST          list and accept only these audio formats, such as\n"
+            "                          mp3,flac (default mp3,wma,flac,ogg,oga,opus,m4a,wav)\n"
             "  --help                  show this text\n"
             "  --version               show the version\n"
             "\n"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "library/AudioFormats.h"
 #include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
 
@@ -20,6 +21,7 @@ struct ServerOptions {
     std::filesystem::path uploadDir; // empty: the default under the XDG data folder
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store
+    std::optional<library::AudioFormats> formats;      // overrides the stored Formats
 };
 
 } // namespace tembrel::shell
