@@ -138,7 +138,7 @@ int main() {
         CNDKMessage join(0);
         join.appendText("bench");
         auto begin = Clock::now();
-        client.send(join);
+        (void)client.send(join);
         (void)client.receiveNamed("^TotalTracks");
         std::cout << "GetArtists (join to the last total, 1,001 artists): "
                   << ms(Clock::now() - begin) << " ms\n";
@@ -147,7 +147,7 @@ int main() {
         albums.appendText("GetAlbums");
         albums.appendText(kManyAlbumsNumber);
         begin = Clock::now();
-        client.send(albums);
+        (void)client.send(albums);
         int received = 0;
         while (received < 200 && client.receiveNamed("^AddAlbum")) {
             ++received;

@@ -140,7 +140,7 @@ std::string longVbrFile() {
             "ffmpeg -nostdin -loglevel error -y -f lavfi -i anoisesrc=d=" +
             std::to_string(kLongSeconds) +
             ":c=pink:a=0.5 -af \"volume='if(lt(mod(t,20),10),1,0)':eval=frame\" "
-            "-c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 3 '" +
+            "-c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 3 -f mp3 '" +
             file.string() + ".part' && mv '" + file.string() + ".part' '" + file.string() + "'";
         return std::system(command.c_str()) == 0 ? file.string() : std::string();
     }();

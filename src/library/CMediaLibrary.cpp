@@ -161,7 +161,6 @@ void CMediaLibrary::scanAlbum(int artistSlot, const std::string& artistName, int
 void CMediaLibrary::takeTracks(const std::vector<std::string>& names, int& firstTrack,
                                int& trackCount) {
     firstTrack = nextTrackSlot();
-    tracks_.reserve(tracks_.size() + names.size() + 1);
     for (const std::string& name : names) {
         tracks_.push_back(TrackRecord{name});
     }

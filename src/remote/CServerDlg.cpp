@@ -18,6 +18,7 @@ constexpr std::string_view kNoticeCaption = "Tembrel Server";
 CServerDlg::CServerDlg(playback::SoundLibrary& soundLibrary, ServerView& view, Options options)
     : net::CNDKHost(options.hostLimits), view_(view), options_(std::move(options)),
       engine_(soundLibrary), tagReader_(soundLibrary), playlist_(engine_, tagReader_),
+      scanner_([this](std::string_view line) { appendLog(line); }),
       statusTimer_(std::make_unique<QTimer>()), spectrumTimer_(std::make_unique<QTimer>()) {
     library_.setLogSink([this](std::string_view line) { appendLog(line); });
     engine_.setNoticeSink([this](std::string_view caption, std::string_view text) {

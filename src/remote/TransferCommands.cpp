@@ -72,11 +72,13 @@ void CServerDlg::endFile(std::int32_t userId, net::CNDKMessage& message) {
     std::string clientPath;
     message.readValue(kClientPathValue, clientPath);
 
-    // A refused name is an upload that could not be stored: it fails like any
-    // file that cannot be opened. The tag reader opens the stored copy but
-    // takes its fallback names from the client's own folders.
+    // A refused name is an upload that could not be stored, and a name that
+    // is none of the audio formats the library lists is no track: both fail
+    // like any file that cannot be opened. The tag reader opens the stored
+    // copy but takes its fallback names from the client's own folders.
     std::optional<std::string> openPath;
-    if (const auto stored = UploadFolder(options_.uploadDir).resolve(serverPath)) {
+    if (const auto stored = UploadFolder(options_.uploadDir).resolve(serverPath);
+        stored && formats_.matches(stored->filename().string())) {
         openPath = stored->string();
     }
     queueTrack(openPath, clientPath, userId, message);

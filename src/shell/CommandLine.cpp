@@ -166,7 +166,7 @@ std::string usageText(std::string_view programName) {
             "  --help                  show this text\n"
             "  --version               show the version\n"
             "\n"
-            "Headless: SIGINT or SIGTERM end the server, SIGHUP restarts it (rescans).\n";
+            "Headless: SIGINT or SIGTERM end the server, SIGHUP rescans the library.\n";
     return text;
 }
 

@@ -35,6 +35,7 @@ ServedController::ServedController(std::unique_ptr<playback::SoundLibrary> sound
         server_->setLocation(static_cast<int>(i), setup.locations[i].string());
     }
     server_->startStopServer();
+    waitForLibrary();
     const int port = server_->listeningPort();
     port_ = port > 0 ? static_cast<quint16>(port) : 0;
 }
@@ -44,9 +45,16 @@ ServedController::~ServedController() {
     server_.reset();
 }
 
+void ServedController::waitForLibrary() {
+    // The scan of a test tree ends within milliseconds.
+    constexpr int kScanWaitMs = 30000;
+    (void)waitUntil([this] { return !server_->libraryScanning(); }, kScanWaitMs);
+}
+
 void ServedController::restart() {
     server_->startStopServer();
     server_->startStopServer();
+    waitForLibrary();
     const int port = server_->listeningPort();
     port_ = port > 0 ? static_cast<quint16>(port) : 0;
 }

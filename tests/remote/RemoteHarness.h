@@ -43,6 +43,8 @@ public:
 
     // Stop then start again (the start/stop toggle twice).
     void restart();
+    // Serves queued calls until the running library scan has been handed over.
+    void waitForLibrary();
 
 private:
     TempDir temp_;

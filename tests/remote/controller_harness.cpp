@@ -5,6 +5,13 @@
 
 namespace tembrel::test {
 
+namespace {
+
+// A scan of the small test trees ends within milliseconds.
+constexpr int kScanWaitMs = 30000;
+
+} // namespace
+
 std::vector<std::string> StatusReplies::names() const {
     std::vector<std::string> result;
     for (const auto& reply : replies) {
@@ -79,7 +86,11 @@ ControllerHarness::~ControllerHarness() {
 bool ControllerHarness::start() {
     server_->setPortText("0");
     server_->startStopServer();
-    return server_->isHosting();
+    return waitForLibrary() && server_->isHosting();
+}
+
+bool ControllerHarness::waitForLibrary() {
+    return waitUntil([this] { return !server_->libraryScanning(); }, kScanWaitMs);
 }
 
 quint16 ControllerHarness::port() const {

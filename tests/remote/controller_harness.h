@@ -46,7 +46,10 @@ public:
     ~ControllerHarness();
 
     // Sets the port field to "0" (a free port) and presses the toggle.
+    // Starts the server and waits until its library scan is complete.
     [[nodiscard]] bool start();
+    // Serves queued calls until the running library scan has been handed over.
+    [[nodiscard]] bool waitForLibrary();
     [[nodiscard]] quint16 port() const;
 
     // A connected client that has sent its join message and read its whole
