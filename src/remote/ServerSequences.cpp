@@ -1,5 +1,5 @@
 // The start/stop toggle and its two sequences: listening, the library scan,
-// the sound library and the spectrum timer, and taking them down again.
+// the sound library and the spectrum stream, and taking them down again.
 #include "remote/CServerDlg.h"
 #include "remote/DecimalText.h"
 #include "remote/EventText.h"
@@ -45,7 +45,7 @@ void CServerDlg::startSequence() {
         soundStarted_ = true;
     }
 
-    armTimer(kSpectrumTimerId, spectrum_.spectrumPeriodMs);
+    spectrum_.serverStarted();
 }
 
 void CServerDlg::scanLibrary() {
@@ -67,7 +67,7 @@ void CServerDlg::rescanLibrary() {
 }
 
 void CServerDlg::stopSequence() {
-    killTimer(kSpectrumTimerId);
+    spectrum_.serverStopped();
     engine_.shutdown();
     soundStarted_ = false;
     scanner_.cancel();

@@ -12,6 +12,8 @@
 
 #include "library/AudioFormats.h"
 
+#include "protocol/ProtocolConstants.h"
+
 namespace tembrel::shell {
 
 namespace {
@@ -28,10 +30,6 @@ constexpr const char* kPortValue = "ServerPort";
 constexpr const char* kVolumeValue = "Volume";
 constexpr const char* kDspValue = "DSP";
 
-constexpr const char* kDefaultPortText = "6000";
-constexpr int kDefaultVolume = 128;
-constexpr int kMinVolume = 0;
-constexpr int kMaxVolume = 255;
 constexpr int kDefaultDspCode = 1;
 constexpr int kNoDspCode = 0;
 constexpr int kFirstDspCode = 1;
@@ -95,12 +93,14 @@ void finishSave(QSettings& settings, const SettingsStore::LogSink& log) {
 // with what is used instead.
 void readPlayback(const QSettings& settings, LoadedSettings& loaded,
                   const SettingsStore::LogSink& log) {
-    const long long volume = readNumber(settings, kVolumeValue).value_or(kDefaultVolume);
-    loaded.volume = static_cast<int>(std::clamp<long long>(volume, kMinVolume, kMaxVolume));
+    const long long volume = readNumber(settings, kVolumeValue).value_or(protocol::kDefaultVolume);
+    loaded.volume =
+        static_cast<int>(std::clamp<long long>(volume, protocol::kMinVolume, protocol::kMaxVolume));
     if (loaded.volume != volume) {
         report(log, "Setting Volume " + std::to_string(volume) + " is outside " +
-                        std::to_string(kMinVolume) + " to " + std::to_string(kMaxVolume) +
-                        "; using " + std::to_string(loaded.volume));
+                        std::to_string(protocol::kMinVolume) + " to " +
+                        std::to_string(protocol::kMaxVolume) + "; using " +
+                        std::to_string(loaded.volume));
     }
     // The code is kept as stored: one outside 1-4 changes nothing when
     // applied. Numbers beyond int are such codes too.
@@ -185,8 +185,8 @@ LoadedSettings SettingsStore::load() const {
     loaded.dspCode = kDefaultDspCode;
 
     if (markerAccepted(*settings, kConnectionMarker)) {
-        loaded.portText =
-            readText(*settings, QString::fromLatin1(kPortValue)).value_or(kDefaultPortText);
+        loaded.portText = readText(*settings, QString::fromLatin1(kPortValue))
+                              .value_or(std::to_string(protocol::kDefaultPort));
     }
 
     if (markerAccepted(*settings, kPlaybackMarker)) {
