@@ -39,6 +39,9 @@ public:
 } // namespace
 
 std::string id3v1FieldText(std::string_view field) {
+    // Only a text that fills the whole field can have been cut by its end.
+    const bool filled =
+        field.find('\0') == std::string_view::npos && (field.empty() || field.back() != ' ');
     field = field.substr(0, field.find('\0'));
     while (!field.empty() && field.back() == ' ') {
         field.remove_suffix(1);
@@ -47,7 +50,7 @@ std::string id3v1FieldText(std::string_view field) {
         return std::string(field);
     }
     const std::string_view whole = withoutCutCharacter(field);
-    if (whole.size() < field.size() && isValidUtf8(whole)) {
+    if (filled && whole.size() < field.size() && isValidUtf8(whole)) {
         return std::string(whole);
     }
     return windows1252ToUtf8(field);
