@@ -22,13 +22,16 @@
 #include <vector>
 
 #include "BenchServer.h"
-#include "LoopbackClient.h"
+#include "connection/BlockingConnection.h"
 #include "net/CNDKMessage.h"
+
+extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using tembrel::client::BlockingConnection;
 using tembrel::net::CNDKMessage;
 
 constexpr int kPort = 46123;
@@ -69,23 +72,33 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()))];
 }
 
-double echoRoundTrip(tembrel::bench::LoopbackClient& client) {
+// The next message whose value 0 is `name`; false on timeout or failure.
+bool receiveNamed(BlockingConnection& client, std::string_view name) {
+    CNDKMessage message;
+    while (client.receive(message)) {
+        std::string text;
+        message.readValue(0, text);
+        if (text == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+double echoRoundTrip(BlockingConnection& client) {
     CNDKMessage echo(tembrel::net::kNdkIdEcho);
     echo.appendText("ping");
     const auto begin = Clock::now();
     if (!client.send(echo)) {
         return -1;
     }
-    for (;;) {
-        while (auto message = client.nextBuffered()) {
-            if (message->id() == tembrel::net::kNdkIdEcho) {
-                return ms(Clock::now() - begin);
-            }
-        }
-        if (!client.readAvailable(1000)) {
-            return -1;
+    CNDKMessage message;
+    while (client.receive(message)) {
+        if (message.id() == tembrel::net::kNdkIdEcho) {
+            return ms(Clock::now() - begin);
         }
     }
+    return -1;
 }
 
 } // namespace
@@ -130,8 +143,8 @@ int main() {
     };
     const auto started = Clock::now();
     int status = 1;
-    tembrel::bench::LoopbackClient client;
-    if (!waitForScans(1) || !client.connectTo(kPort)) {
+    BlockingConnection client(std::chrono::seconds(30));
+    if (!waitForScans(1) || !client.open("127.0.0.1", kPort)) {
         std::cerr << "the server did not scan the tree\n" << readFile(log);
     } else {
         std::cout << "first scan (start-up included): " << ms(Clock::now() - started) << " ms\n";
@@ -139,7 +152,7 @@ int main() {
         join.appendText("bench");
         auto begin = Clock::now();
         (void)client.send(join);
-        (void)client.receiveNamed("^TotalTracks");
+        (void)receiveNamed(client, "^TotalTracks");
         std::cout << "GetArtists (join to the last total, 1,001 artists): "
                   << ms(Clock::now() - begin) << " ms\n";
 
@@ -149,12 +162,12 @@ int main() {
         begin = Clock::now();
         (void)client.send(albums);
         int received = 0;
-        while (received < 200 && client.receiveNamed("^AddAlbum")) {
+        while (received < 200 && receiveNamed(client, "^AddAlbum")) {
             ++received;
         }
         std::cout << "GetAlbums with 200 albums: " << ms(Clock::now() - begin) << " ms ("
                   << received << " albums)\n";
-        (void)client.receiveNamed("^Elapsed");
+        (void)receiveNamed(client, "^Elapsed");
 
         std::vector<double> idle;
         for (int i = 0; i < kBaselineEchoes; ++i) {
