@@ -152,7 +152,9 @@ int main() {
         join.appendText("bench");
         auto begin = Clock::now();
         (void)client.send(join);
-        (void)receiveNamed(client, "^TotalTracks");
+        if (!receiveNamed(client, "^TotalTracks")) {
+            std::cerr << "no ^TotalTracks: " << client.failure().message << "\n";
+        }
         std::cout << "GetArtists (join to the last total, 1,001 artists): "
                   << ms(Clock::now() - begin) << " ms\n";
 
