@@ -2,6 +2,7 @@
 #include "shell/CommandLine.h"
 
 #include <charconv>
+#include <vector>
 
 namespace tembrel::shell {
 
@@ -138,12 +139,24 @@ std::optional<std::string> applyWeb(std::optional<std::string_view> text, Server
     return std::nullopt;
 }
 
+std::optional<std::string> applyFormats(std::optional<std::string_view> text,
+                                        ServerOptions& options) {
+    std::vector<std::string> refused;
+    const auto formats = text ? library::AudioFormats::fromList(*text, &refused) : std::nullopt;
+    if (!formats || !refused.empty()) {
+        return "--formats needs extensions from " + library::AudioFormats().text();
+    }
+    options.formats = formats;
+    return std::nullopt;
+}
+
 constexpr ValueFlag kValueFlags[] = {
     {"--port", applyPort},
     {"--location", applyLocation},
     {"--settings", applySettings},
     {"--audio", applyAudio},
     {"--upload-dir", applyUploadDir},
+    {"--formats", applyFormats},
     {"--spectrum", applySpectrum},
     {"--spectrum-delay", applySpectrumDelay},
     {"--web-port", applyWebPort},
@@ -220,10 +233,12 @@ std::string usageText(std::string_view programName) {
             "  --web-port N            serve the web remote on port N (default 6080;\n"
             "                          0 picks a free port)\n"
             "  --web off|on            turn the web remote off (or on) for this run\n"
+            "  --formats LIST          list and accept only these audio formats, such as\n"
+            "                          mp3,flac (default mp3,wma,flac,ogg,oga,opus,m4a,wav)\n"
             "  --help                  show this text\n"
             "  --version               show the version\n"
             "\n"
-            "Headless: SIGINT or SIGTERM end the server, SIGHUP restarts it (rescans).\n";
+            "Headless: SIGINT or SIGTERM end the server, SIGHUP rescans the library.\n";
     return text;
 }
 

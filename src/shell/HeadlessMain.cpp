@@ -1,5 +1,6 @@
 // Runs the server without a window: log lines on standard output, SIGINT and
-// SIGTERM end it after the exit steps, SIGHUP restarts it (a rescan).
+// SIGTERM end it after the exit steps, SIGHUP rescans the library while users
+// stay connected (and starts a stopped server).
 #include "shell/HeadlessMain.h"
 
 #include <QCoreApplication>
@@ -45,13 +46,7 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
                 QCoreApplication::quit();
             }
         },
-        [&] {
-            remote::CServerDlg& controller = server.controller();
-            if (controller.isHosting()) {
-                controller.startStopServer();
-            }
-            controller.startStopServer();
-        });
+        [&] { server.controller().rescanLibrary(); });
     if (!signalWatcher.isActive()) {
         console.logLineAppended("Signals cannot be watched: SIGTERM ends the server at once.");
     }

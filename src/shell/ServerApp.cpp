@@ -95,6 +95,9 @@ void ServerApp::initialise() {
     if (fieldsOverridden) {
         controller.view().fieldsChanged();
     }
+    if (options_.formats) {
+        controller.setFormats(*options_.formats);
+    }
     if (options_.spectrum) {
         // Nobody is connected yet, so the rate's notice reaches no one.
         controller.setSpectrumRate(*options_.spectrum);

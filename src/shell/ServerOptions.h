@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "library/AudioFormats.h"
+#include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
 #include "shell/AudioChoice.h"
 
@@ -26,6 +28,7 @@ struct ServerOptions {
     std::optional<int> webPort;
     bool webOff = false;
     bool webOn = false;
+    std::optional<library::AudioFormats> formats;      // overrides the stored Formats
 };
 
 } // namespace tembrel::shell

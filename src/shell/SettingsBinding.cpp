@@ -20,6 +20,11 @@ LoadedSettings loadSettings(const SettingsStore& store, remote::CServerDlg& cont
     controller.soundEngine().setVolume(loaded.volume);
     // A code outside 1-4 leaves the spectrum off and nothing checked.
     controller.applyDspCode(loaded.dspCode);
+    if (loaded.formats) {
+        if (auto formats = library::AudioFormats::fromList(*loaded.formats)) {
+            controller.setFormats(std::move(*formats));
+        }
+    }
     controller.view().fieldsChanged();
     return loaded;
 }

@@ -31,6 +31,9 @@ struct LoadedSettings {
 struct StoredOutput {
     std::optional<std::string> audio;         // "AudioOutput"
     std::optional<std::string> spectrumDelay; // "SpectrumDelay", milliseconds
+    // The audio formats to list ("mp3,flac"); nothing: the defaults. Only read:
+    // it is set by editing the settings file.
+    std::optional<std::string> formats;
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate

@@ -1,6 +1,8 @@
 // Starting and stopping the real server, and running the real client.
 #include "ServerProcess.h"
 
+#include <signal.h>
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -138,6 +140,11 @@ bool ServerProcess::stop() {
     process_->terminate();
     return process_->waitForFinished(kStopTimeoutMs) &&
            process_->exitStatus() == QProcess::NormalExit;
+}
+
+bool ServerProcess::signal(int number) const {
+    const qint64 pid = process_->processId();
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), number) == 0;
 }
 
 std::string ServerProcess::log() {
