@@ -86,6 +86,11 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
                 return failure("--headless takes no value");
             }
             options.headless = true;
+        } else if (flag == "--show") {
+            if (!takesNoValue()) {
+                return failure("--show takes no value");
+            }
+            options.showWindow = true;
         } else if (flag == "--port") {
             const auto text = value();
             const auto port = text ? parsePort(*text) : std::nullopt;
@@ -144,9 +149,11 @@ std::string usageText(std::string_view programName) {
             "Tembrel Server, a networked jukebox.\n"
             "\n"
             "  --headless              run without a window, log to standard output\n"
+            "  --show                  open the window at start instead of only the\n"
+            "                          notification-area icon\n"
             "  --port N                listen on port N for this run\n"
-            "  --location DIR          a media folder; up to 5, Location1 first;\n"
-            "                          replaces the stored Locations for this run\n"
+            "  --location DIR          a media folder; up to 5, in the order of the\n"
+            "                          window's Media Paths; replaces them for this run\n"
             "  --settings FILE         keep the settings in this INI file\n"
             "  --audio null|auto       silent output, or the default device (auto)\n"
             "  --upload-dir DIR        store uploaded files in DIR\n"
@@ -159,7 +166,7 @@ std::string usageText(std::string_view programName) {
 }
 
 std::string versionText() {
-    return "Tembrel Server Version " TEMBREL_VERSION "b";
+    return "Tembrel Server Version " TEMBREL_VERSION;
 }
 
 } // namespace tembrel::shell
