@@ -34,6 +34,10 @@ constexpr int kNoDspCode = 0;
 // Stored texts are read with room for this many bytes.
 constexpr std::size_t kMaxTextBytes = 128;
 
+// Not written by the program: set to false in the file to start every run
+// with an empty playlist.
+constexpr const char* kKeepPlaylistValue = "KeepPlaylist";
+
 QString locationValueName(std::size_t index) {
     return QStringLiteral("Location%1").arg(index + 1);
 }
@@ -167,6 +171,8 @@ LoadedSettings SettingsStore::load() const {
     for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
         loaded.locations[index] = readText(*settings, locationValueName(index)).value_or("");
     }
+    loaded.keepPlaylist =
+        settings->value(QString::fromLatin1(kKeepPlaylistValue), loaded.keepPlaylist).toBool();
     settings->endGroup();
     return loaded;
 }

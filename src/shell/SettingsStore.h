@@ -18,6 +18,8 @@ struct LoadedSettings {
     std::array<std::string, 5> locations{};
     int volume = 128;
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
+    // Whether the playlist and the position are kept from one run to the next.
+    bool keepPlaylist = true;
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate
