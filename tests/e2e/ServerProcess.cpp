@@ -73,24 +73,29 @@ int freePort() {
 ServerProcess::ServerProcess(const QStringList& extra)
     : process_(std::make_unique<QProcess>()), port_(freePort()) {
     std::filesystem::create_directories(uploadDir());
-    QStringList arguments{QStringLiteral("--headless"),
-                          QStringLiteral("--audio"),
-                          QStringLiteral("null"),
-                          QStringLiteral("--port"),
-                          QString::number(port_),
-                          QStringLiteral("--location"),
-                          q(demoLibrary()),
-                          QStringLiteral("--settings"),
-                          q(dir_.path() / "settings.ini"),
-                          QStringLiteral("--upload-dir"),
-                          q(uploadDir())};
-    arguments += extra;
+    arguments_ = QStringList{QStringLiteral("--headless"),
+                             QStringLiteral("--audio"),
+                             QStringLiteral("null"),
+                             QStringLiteral("--port"),
+                             QString::number(port_),
+                             QStringLiteral("--location"),
+                             q(demoLibrary()),
+                             QStringLiteral("--settings"),
+                             q(dir_.path() / "settings.ini"),
+                             QStringLiteral("--upload-dir"),
+                             q(uploadDir())};
+    arguments_ += extra;
+    start();
+}
+
+void ServerProcess::start() {
+    ready_ = false;
     process_->setProcessEnvironment(quietEnvironment());
     // A file, not a pipe: nobody drains a pipe while a test runs, and a full
     // one would stall the server.
     process_->setProcessChannelMode(QProcess::MergedChannels);
-    process_->setStandardOutputFile(q(dir_.path() / "server.log"));
-    process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments);
+    process_->setStandardOutputFile(q(dir_.path() / "server.log"), QIODevice::Append);
+    process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments_);
     if (!process_->waitForStarted(kStartTimeoutMs)) {
         return;
     }
@@ -105,6 +110,12 @@ ServerProcess::ServerProcess(const QStringList& extra)
         }
         QThread::msleep(kProbeIntervalMs);
     }
+}
+
+bool ServerProcess::restart() {
+    const bool stopped = stop();
+    start();
+    return stopped && ready_;
 }
 
 ServerProcess::~ServerProcess() {

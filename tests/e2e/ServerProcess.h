@@ -37,6 +37,9 @@ public:
     [[nodiscard]] std::filesystem::path uploadDir() const { return dir_.path() / "uploads"; }
     // Stops the server with SIGTERM, as a service manager does.
     [[nodiscard]] bool stop();
+    // Stops it and starts it again on the same port with the same folders
+    // and settings; true once it accepts connections again.
+    [[nodiscard]] bool restart();
     // Everything the server wrote so far (its log), for failure messages.
     [[nodiscard]] std::string log();
 
@@ -44,7 +47,10 @@ public:
     [[nodiscard]] RemoteRun remote(const QStringList& arguments, int timeoutMs = 30000) const;
 
 private:
+    void start();
+
     TempDir dir_;
+    QStringList arguments_;
     std::unique_ptr<QProcess> process_;
     int port_ = 0;
     bool ready_ = false;

@@ -51,8 +51,8 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> arguments) {
         }
         std::optional<std::string> inlineValue;
         const std::string_view name = optionName(argument, inlineValue);
-        const bool takesValue =
-            name == "--host" || name == "--port" || name == "--name" || name == "--timeout";
+        const bool takesValue = name == "--host" || name == "--port" || name == "-p" ||
+                                name == "--name" || name == "--timeout";
         if (!takesValue && inlineValue) {
             parsed.error = "option " + std::string(name) + " takes no value";
             return parsed;
@@ -74,13 +74,15 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> arguments) {
                 return parsed;
             }
             options.host = value;
-        } else if (name == "--port") {
+            options.hostGiven = true;
+        } else if (name == "--port" || name == "-p") {
             const auto port = parseUnsigned(value);
             if (!port || *port < 1 || *port > kMaxPort) {
                 parsed.error = "--port needs a number from 1 to 65535, not '" + value + "'";
                 return parsed;
             }
             options.port = static_cast<int>(*port);
+            options.portGiven = true;
         } else if (name == "--name") {
             if (value.empty()) {
                 parsed.error = "--name needs a user name";

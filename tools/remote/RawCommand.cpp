@@ -1,5 +1,8 @@
 // raw COMMAND [ARG]: sends any command and prints every message it causes.
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <string_view>
 
 #include "Commands.h"
 #include "Replies.h"
@@ -10,6 +13,27 @@ namespace tembrel::remote::client {
 namespace {
 
 using net::ValueType;
+
+// The server's command vocabulary: raw refuses anything else before sending.
+constexpr std::array<std::string_view, 22> kServerCommands = {
+    "GetInfo",        "Play",    "SetTime", "Pause",     "Stop",           "SendFile",
+    "StartFile",      "EndFile", "Next",    "GetDetail", "Repeat",         "Shuffle",
+    "Prev",           "Start",   "End",     "PlayTrack", "PlayAlbumTrack", "GetAlbums",
+    "GetAlbumTracks", "Up",      "Down",    "Mute"};
+
+[[nodiscard]] bool isServerCommand(std::string_view name) {
+    return std::find(kServerCommands.begin(), kServerCommands.end(), name) != kServerCommands.end();
+}
+
+// "^Error" also carries the confirmation of a queued track; only a real
+// error answer makes raw fail.
+[[nodiscard]] bool isErrorAnswer(const net::CNDKMessage& reply) {
+    if (replyName(reply) != "^Error") {
+        return false;
+    }
+    const std::string text = replyText(reply);
+    return !(text.starts_with("Track [") && text.ends_with("] Added to playlist"));
+}
 
 // Scalars by the width their code gives them; FourByteD is unsigned.
 std::int64_t scalarNumber(const net::CNDKValue& value) {
@@ -66,6 +90,10 @@ int runRaw(Context& context) {
     }
     const std::string& command = context.args()[0];
     const std::string argument = context.args().size() > 1 ? context.args()[1] : "";
+    if (!isServerCommand(command)) {
+        return context.usage("the server has no command '" + command +
+                             "' (names are case-sensitive)");
+    }
     if (auto rc = context.join()) {
         return *rc;
     }
@@ -76,6 +104,8 @@ int runRaw(Context& context) {
     // Spectrum frames stream all the time while the spectrum is on; they are
     // not answers to the command.
     std::erase_if(replies, [](const net::CNDKMessage& m) { return replyName(m) == "^Spectrum"; });
+    const bool refused = std::any_of(replies.begin(), replies.end(), isErrorAnswer);
+    const int status = refused ? static_cast<int>(ExitCode::Failed) : 0;
     if (context.output().json()) {
         Json list = Json::array();
         for (const auto& reply : replies) {
@@ -86,7 +116,7 @@ int runRaw(Context& context) {
             list.push(Json::object().set("id", reply.id()).set("values", std::move(values)));
         }
         context.output().emit(Json::object().set("replies", std::move(list)));
-        return 0;
+        return status;
     }
     auto& out = context.output().out();
     for (const auto& reply : replies) {
@@ -96,7 +126,7 @@ int runRaw(Context& context) {
         }
         out << '\n';
     }
-    return 0;
+    return status;
 }
 
 } // namespace tembrel::remote::client
