@@ -10,6 +10,12 @@ Mixer::Mixer(int channelCount, EndNotice onEnd, SpectrumAnalyzer& spectrum, CpuM
     : onEnd_(std::move(onEnd)), spectrum_(spectrum), cpu_(cpu),
       channels_(static_cast<std::size_t>(std::max(channelCount, 1))) {}
 
+bool Mixer::idle() const {
+    const std::lock_guard lock(mutex_);
+    return std::all_of(channels_.begin(), channels_.end(),
+                       [](const Channel& channel) { return channel.stream == nullptr; });
+}
+
 int Mixer::freeChannel() const {
     const std::lock_guard lock(mutex_);
     for (std::size_t i = 0; i < channels_.size(); ++i) {

@@ -25,6 +25,8 @@ public:
     [[nodiscard]] bool isChannel(int channel) const noexcept {
         return channel >= 0 && channel < static_cast<int>(channels_.size());
     }
+    // True when no stream is attached to any channel.
+    [[nodiscard]] bool idle() const;
     // A channel with nothing attached, or -1.
     [[nodiscard]] int freeChannel() const;
     // Plays `stream` on `channel`, replacing what played there; a stream plays

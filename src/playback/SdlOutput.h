@@ -32,11 +32,19 @@ public:
 
     [[nodiscard]] std::size_t bufferFrames() const noexcept { return bufferFrames_; }
 
+    // Closes the device, whose thread then ends, so that nothing wakes up
+    // while nothing plays; no render call runs after this. resume() opens it
+    // again with the same format. Main thread.
+    void suspend();
+    [[nodiscard]] bool resume();
+    [[nodiscard]] bool suspended() const noexcept { return device_ == 0; }
+
 private:
-    explicit SdlOutput(Render render) noexcept : render_(std::move(render)) {}
+    SdlOutput(Render render, int rate) noexcept : render_(std::move(render)), rate_(rate) {}
     static void callback(void* self, unsigned char* stream, int length) noexcept;
 
     Render render_;
+    int rate_;
     unsigned device_ = 0;
     std::size_t bufferFrames_ = kBufferFrames;
 };

@@ -52,10 +52,30 @@ bool SystemSoundLibrary::init(int mixRate, int maxChannels, unsigned /*flags*/) 
         spectrum_.reset();
         return fail(kErrInitialization);
     }
+    outputIdle_.setSingleShot(true);
+    outputIdle_.callOnTimeout(mainThread_.get(), [this] {
+        if (sdl_ && mixer_->idle()) {
+            sdl_->suspend();
+        }
+    });
+    outputMayIdle();
     return true;
 }
 
+bool SystemSoundLibrary::wakeOutput() {
+    outputIdle_.stop();
+    return sdl_->resume();
+}
+
+void SystemSoundLibrary::outputMayIdle() {
+    if (sdl_ && mixer_->idle()) {
+        outputIdle_.start(kOutputIdleDelay);
+    }
+}
+
 void SystemSoundLibrary::close() {
+    outputIdle_.stop();
+    outputIdle_.disconnect();
     sdl_.reset();     // no output callback runs after this
     streams_.clear(); // joins the decoder threads
     mixer_.reset();
@@ -106,6 +126,10 @@ int SystemSoundLibrary::playStream(int channel, StreamHandle stream) {
         fail(kErrInvalidParam);
         return -1;
     }
+    if (!wakeOutput()) {
+        fail(kErrPlay); // the output device could not be opened again
+        return -1;
+    }
     if (open->playback->ended()) {
         open->playback->seek(0); // a stream that played to its end starts again
     }
@@ -120,6 +144,7 @@ bool SystemSoundLibrary::stopStream(StreamHandle stream) {
     }
     if (open->playback && mixer_) {
         mixer_->detach(*open->playback);
+        outputMayIdle();
     }
     return true;
 }

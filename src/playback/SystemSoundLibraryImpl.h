@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +26,10 @@ namespace tembrel::playback {
 // This layer offers everything callers of the 3.74 interface rely on.
 inline constexpr float kSystemLibraryVersion = 3.74f;
 inline constexpr int kDefaultStreamBufferMs = 1000;
+// The output device stays open this long after the last stream stopped: the
+// sound already handed to it plays out and the spectrum falls to silence as
+// before; then it is closed so that no audio thread wakes while nothing plays.
+inline constexpr std::chrono::milliseconds kOutputIdleDelay{1000};
 
 struct OpenStream {
     std::string path;
@@ -77,6 +83,12 @@ private:
     StreamHandle openInformation(const std::string& path);
     StreamHandle openPlayback(const std::string& path);
     StreamHandle store(OpenStream stream);
+    // Main thread: opens the output again if it was closed for idleness;
+    // false when it cannot be opened.
+    [[nodiscard]] bool wakeOutput();
+    // Main thread: after a stream was stopped, closes the output once
+    // kOutputIdleDelay has passed with nothing playing.
+    void outputMayIdle();
     // Main thread: hands an end notice from the output thread to the stream's callback.
     void deliverEnd(StreamHandle stream, std::uint64_t generation);
 
@@ -90,6 +102,7 @@ private:
 
     // Receives the end notices queued from the output thread.
     std::unique_ptr<QObject> mainThread_;
+    QTimer outputIdle_;
     mutable CpuMeter cpu_;
     std::unique_ptr<SpectrumAnalyzer> spectrum_;
     std::unique_ptr<Mixer> mixer_;

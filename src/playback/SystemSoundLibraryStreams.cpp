@@ -96,6 +96,7 @@ bool SystemSoundLibrary::closeStream(StreamHandle stream) {
     }
     if (open->playback && mixer_) {
         mixer_->detach(*open->playback);
+        outputMayIdle();
     }
     streams_.erase(stream); // a queued end notice for it finds nothing
     return true;

@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -29,6 +31,23 @@ QProcessEnvironment quietEnvironment() {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     return environment;
+}
+
+// Whether the server accepts connections. The probe is admitted as a user
+// like any other, so it ends its side and waits until the server has dropped
+// it: a test then starts with no user left over. (Merely closing it is not
+// enough: the server accepts every connection already queued before it reads
+// any, and could still count the probe while it admits a test's own burst of
+// connections.)
+bool probeAndLeave(int port) {
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    if (!probe.waitForConnected(kProbeIntervalMs)) {
+        return false;
+    }
+    ::shutdown(static_cast<int>(probe.socketDescriptor()), SHUT_WR);
+    return probe.state() == QAbstractSocket::UnconnectedState ||
+           probe.waitForDisconnected(kStartTimeoutMs);
 }
 
 RemoteRun collect(QProcess& process, bool finished) {
@@ -101,10 +120,7 @@ void ServerProcess::start() {
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
     while (Clock::now() < deadline && process_->state() == QProcess::Running) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port_));
-        if (probe.waitForConnected(kProbeIntervalMs)) {
-            probe.disconnectFromHost();
+        if (probeAndLeave(port_)) {
             ready_ = true;
             return;
         }

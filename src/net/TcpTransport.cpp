@@ -1,5 +1,6 @@
-// Buffers of one connection and the ways its Qt socket is closed.
-#include "net/CNDKSocket.h"
+// A user on a TCP connection: its buffers, the half-sent-message clock and
+// the ways its Qt socket is closed.
+#include "net/TcpTransport.h"
 
 #include <chrono>
 
@@ -29,22 +30,83 @@ void releaseIfLarge(std::vector<std::uint8_t>& buffer) {
 
 } // namespace
 
-CNDKSocket::CNDKSocket(QTcpSocket* tcp, QObject& context) : tcp_(tcp), context_(context) {
+TcpTransport::TcpTransport(QTcpSocket* tcp, QObject& context, const CNDKArchive& codec,
+                           std::chrono::milliseconds partialTimeout)
+    : tcp_(tcp), context_(context), codec_(codec), partialTimeout_(partialTimeout) {
     partialTimer_.setSingleShot(true);
     // Most traffic is small messages; start with room for many of them.
     input_.reserve(kNdkArchiveBufferSize);
     output_.reserve(kNdkArchiveBufferSize);
 }
 
-CNDKSocket::~CNDKSocket() {
+TcpTransport::~TcpTransport() {
     if (tcp_) {
         QObject::disconnect(tcp_.get(), nullptr, &context_, nullptr);
         tcp_->abort();
     }
 }
 
-void CNDKSocket::readAvailable() {
-    const qint64 available = tcp_->bytesAvailable();
+void TcpTransport::start(Events& events) {
+    events_ = &events;
+    QTcpSocket* tcp = tcp_.get();
+    QObject::connect(tcp, &QIODevice::readyRead, &context_,
+                     [this] { events_->inputArrived(*this); });
+    QObject::connect(tcp, &QAbstractSocket::disconnected, &context_, [this] { onLost(); });
+    QObject::connect(tcp, &QAbstractSocket::errorOccurred, &context_, [this] { onLost(); });
+    QObject::connect(&partialTimer_, &QTimer::timeout, &context_, [this] { onPartialTimeout(); });
+}
+
+void TcpTransport::onLost() {
+    lost_ = true;
+    events_->connectionLost(*this);
+}
+
+void TcpTransport::onPartialTimeout() {
+    partialExpired_ = true;
+    events_->inputFailed(*this);
+}
+
+bool TcpTransport::takeInput() {
+    readAvailable();
+    // Every message that has arrived is checked before any is handed on, so
+    // a malformed one among them hands on none.
+    if (!checkInput()) {
+        return false;
+    }
+    updatePartialTimer();
+    return true;
+}
+
+void TcpTransport::updatePartialTimer() {
+    // A message must arrive whole within the time limit from its start.
+    if (!hasPartialMessage()) {
+        partialTimer_.stop();
+        partialExpired_ = false;
+    } else if (madeProgress_) {
+        partialTimer_.start(partialTimeout_);
+        partialExpired_ = false;
+    } else if (!partialTimer_.isActive() && !partialExpired_) {
+        partialTimer_.start(partialTimeout_);
+    }
+}
+
+bool TcpTransport::hasUnreadInput() const {
+    return tcp_ && tcp_->bytesAvailable() > 0;
+}
+
+UserTransport::InputState TcpTransport::inputState() const noexcept {
+    if (lost_) {
+        return InputState::Ended;
+    }
+    return partialExpired_ ? InputState::Failed : InputState::Open;
+}
+
+const MessageEncoding& TcpTransport::encoding() const noexcept {
+    return wireEncoding();
+}
+
+void TcpTransport::readAvailable() {
+    const qint64 available = tcp_ ? tcp_->bytesAvailable() : 0;
     if (available <= 0) {
         return;
     }
@@ -61,12 +123,12 @@ void CNDKSocket::readAvailable() {
     input_.resize(old + static_cast<std::size_t>(got > 0 ? got : 0));
 }
 
-bool CNDKSocket::checkInput(const CNDKArchive& codec) {
+bool TcpTransport::checkInput() {
     madeProgress_ = false;
     while (checkedEnd_ < input_.size()) {
         const std::span<const std::uint8_t> rest = std::span(input_).subspan(checkedEnd_);
         std::size_t consumed = 0;
-        switch (codec.check(rest, consumed, progress_)) {
+        switch (codec_.check(rest, consumed, progress_)) {
         case CNDKArchive::Result::Complete:
             checkedEnd_ += consumed;
             madeProgress_ = true;
@@ -80,7 +142,7 @@ bool CNDKSocket::checkInput(const CNDKArchive& codec) {
     return true;
 }
 
-bool CNDKSocket::takeMessages(MessageBatch& batch) {
+bool TcpTransport::takeMessages(MessageBatch& batch) {
     while (inputStart_ < checkedEnd_ && batch.wireBytes() < kMessageGroupBytes) {
         // checkInput() found complete messages up to checkedEnd_.
         const std::size_t consumed = CNDKArchive::buildChecked(
@@ -97,15 +159,19 @@ bool CNDKSocket::takeMessages(MessageBatch& batch) {
     return batch.size() > 0;
 }
 
-bool CNDKSocket::isConnected() const {
+bool TcpTransport::isConnected() const {
     return tcp_ && tcp_->state() == QAbstractSocket::ConnectedState;
 }
 
-std::size_t CNDKSocket::backlog() const {
+void TcpTransport::queue(std::span<const std::uint8_t> encodedMessage) {
+    output_.insert(output_.end(), encodedMessage.begin(), encodedMessage.end());
+}
+
+std::size_t TcpTransport::backlog() const {
     return output_.size() + static_cast<std::size_t>(tcp_ ? tcp_->bytesToWrite() : 0);
 }
 
-bool CNDKSocket::flush() {
+bool TcpTransport::flush() {
     if (output_.empty() || !isConnected()) {
         return false;
     }
@@ -127,7 +193,7 @@ bool CNDKSocket::flush() {
     return sent;
 }
 
-void CNDKSocket::close(CloseMode mode) {
+void TcpTransport::close(CloseMode mode) {
     partialTimer_.stop();
     if (!tcp_) {
         return;
