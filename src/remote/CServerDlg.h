@@ -86,6 +86,8 @@ public:
 
     [[nodiscard]] playback::CSoundEngine& soundEngine() noexcept { return engine_; }
     [[nodiscard]] playback::CPlaylist& playlist() noexcept { return playlist_; }
+    // Where "Pause" resumes: set when a paused track is put back at start-up.
+    void setPausedPosition(std::int32_t milliseconds) noexcept { pausedPosition_ = milliseconds; }
     [[nodiscard]] library::CMediaLibrary& mediaLibrary() noexcept { return library_; }
     [[nodiscard]] ServerView& view() noexcept { return view_; }
 

@@ -11,7 +11,7 @@ constexpr std::string_view kSavedNotice = "Settings Saved";
 
 } // namespace
 
-void loadSettings(const SettingsStore& store, remote::CServerDlg& controller) {
+LoadedSettings loadSettings(const SettingsStore& store, remote::CServerDlg& controller) {
     const LoadedSettings loaded = store.load();
     controller.setPortText(loaded.portText);
     for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
@@ -21,6 +21,7 @@ void loadSettings(const SettingsStore& store, remote::CServerDlg& controller) {
     // A code outside 1-4 leaves the spectrum off and nothing checked.
     controller.applyDspCode(loaded.dspCode);
     controller.view().fieldsChanged();
+    return loaded;
 }
 
 void saveSettings(SettingsStore& store, remote::CServerDlg& controller) {

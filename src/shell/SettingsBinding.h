@@ -6,8 +6,8 @@
 namespace tembrel::shell {
 
 // Fills the controller's port and Location fields, the volume, the spectrum
-// state and the DSP check mark from the store.
-void loadSettings(const SettingsStore& store, remote::CServerDlg& controller);
+// state and the DSP check mark from the store; returns what was loaded.
+LoadedSettings loadSettings(const SettingsStore& store, remote::CServerDlg& controller);
 // The save button: stores port and Locations, then tells the user
 // "Settings Saved".
 void saveSettings(SettingsStore& store, remote::CServerDlg& controller);

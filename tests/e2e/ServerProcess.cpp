@@ -100,14 +100,14 @@ ServerProcess::ServerProcess(const QStringList& extra)
                              QStringLiteral("--location"),
                              q(demoLibrary()),
                              QStringLiteral("--settings"),
-                             q(dir_.path() / "settings.ini"),
+                             q(settingsFile()),
                              QStringLiteral("--upload-dir"),
                              q(uploadDir())};
     arguments_ += extra;
-    start();
+    (void)start();
 }
 
-void ServerProcess::start() {
+bool ServerProcess::start() {
     ready_ = false;
     process_->setProcessEnvironment(quietEnvironment());
     // A file, not a pipe: nobody drains a pipe while a test runs, and a full
@@ -116,22 +116,22 @@ void ServerProcess::start() {
     process_->setStandardOutputFile(q(dir_.path() / "server.log"), QIODevice::Append);
     process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments_);
     if (!process_->waitForStarted(kStartTimeoutMs)) {
-        return;
+        return false;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
     while (Clock::now() < deadline && process_->state() == QProcess::Running) {
         if (probeAndLeave(port_)) {
             ready_ = true;
-            return;
+            return true;
         }
         QThread::msleep(kProbeIntervalMs);
     }
+    return false;
 }
 
 bool ServerProcess::restart() {
     const bool stopped = stop();
-    start();
-    return stopped && ready_;
+    return start() && stopped;
 }
 
 ServerProcess::~ServerProcess() {

@@ -37,9 +37,14 @@ public:
     [[nodiscard]] std::filesystem::path uploadDir() const { return dir_.path() / "uploads"; }
     // Stops the server with SIGTERM, as a service manager does.
     [[nodiscard]] bool stop();
-    // Stops it and starts it again on the same port with the same folders
-    // and settings; true once it accepts connections again.
+    // Starts it again after stop(), on the same port with the same folders
+    // and settings; true once it accepts connections.
+    [[nodiscard]] bool start();
+    // stop() and start().
     [[nodiscard]] bool restart();
+    [[nodiscard]] std::filesystem::path settingsFile() const {
+        return dir_.path() / "settings.ini";
+    }
     // Everything the server wrote so far (its log), for failure messages.
     [[nodiscard]] std::string log();
 
@@ -47,8 +52,6 @@ public:
     [[nodiscard]] RemoteRun remote(const QStringList& arguments, int timeoutMs = 30000) const;
 
 private:
-    void start();
-
     TempDir dir_;
     QStringList arguments_;
     std::unique_ptr<QProcess> process_;

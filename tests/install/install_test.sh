@@ -35,7 +35,10 @@ present "share/icons/hicolor/scalable/apps/$icon.svg"
 for size in 16 22 24 32 48 64 128 256 512; do
     png="share/icons/hicolor/${size}x${size}/apps/$icon.png"
     present "$png"
-    file "$prefix/$png" | grep -q "PNG image data, $size x $size" || fail "$png is not $size x $size"
+    # Width and height are the big-endian words at bytes 16 and 20 of a PNG.
+    dims="$(od -An -tu1 -j16 -N8 "$prefix/$png" 2>/dev/null |
+        awk '{ print $1*16777216 + $2*65536 + $3*256 + $4 "x" $5*16777216 + $6*65536 + $7*256 + $8 }')"
+    [ "$dims" = "${size}x${size}" ] || fail "$png is $dims, not ${size}x${size}"
 done
 
 # One version everywhere: both programs, the man pages, the AppStream release.

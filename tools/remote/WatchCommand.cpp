@@ -148,7 +148,9 @@ private:
 
     void lost() {
         connected_ = false;
-        announce("Connection to " + server_ + " lost; reconnecting...");
+        const std::string& reason = context_.session().failure().message;
+        announce("Connection to " + server_ + " lost" +
+                 (reason.empty() ? std::string() : " (" + reason + ")") + "; reconnecting...");
     }
 
     void reconnect() {
