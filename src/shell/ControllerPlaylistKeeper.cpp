@@ -74,10 +74,7 @@ void ControllerPlaylistKeeper::resumePlayback() {
         std::clamp<std::int64_t>(resume.positionMs, 0, std::numeric_limits<int>::max()));
     (void)engine.library().setStreamTime(engine.stream(), position);
     if (resume.paused) {
-        // As "Pause" leaves it: the stream detached where it stood.
-        (void)engine.library().stopStream(engine.stream());
-        engine.setPlayState(playback::PlayState::Paused);
-        controller_.setPausedPosition(position);
+        engine.pauseOrResume();
     }
 }
 

@@ -8,15 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/ProtocolConstants.h"
+
 class QSettings;
 
 namespace tembrel::shell {
 
 // What the store gives back at start-up, after the marker rules.
 struct LoadedSettings {
-    std::string portText = "6000";
+    std::string portText = std::to_string(protocol::kDefaultPort);
     std::array<std::string, 5> locations{};
-    int volume = 128;
+    int volume = protocol::kDefaultVolume;
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
     // Whether the playlist and the position are kept from one run to the next.
     bool keepPlaylist = true;
