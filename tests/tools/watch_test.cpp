@@ -140,7 +140,8 @@ TEST(WatchScreen, FitsASmallTerminalAndKeepsWhatMatters) {
     status.playlistLength = 3;
     status.shuffle = false;
     status.repeat = true;
-    for (const auto& spectrum : {parseSpectrum(kFrame), std::optional<SpectrumBands>{}}) {
+    for (const auto& spectrum :
+         {protocol::parseBands(kFrame), std::optional<protocol::BandValues>{}}) {
         const std::string screen =
             renderWatchScreen("localhost:6000", status, spectrum, "bob joined", kSmallestScreen);
         const auto lines = visibleLines(screen);
@@ -160,7 +161,7 @@ TEST(WatchScreen, FitsASmallTerminalAndKeepsWhatMatters) {
     }
     // A roomy terminal gets the blank lines and all eight rows of bars.
     const auto roomy = visibleLines(renderWatchScreen(
-        "localhost:6000", status, parseSpectrum(kFrame), "", ScreenSize{100, 40}));
+        "localhost:6000", status, protocol::parseBands(kFrame), "", ScreenSize{100, 40}));
     EXPECT_EQ(roomy.size(), 20u);
 }
 
