@@ -194,7 +194,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             continue;
         }
         const bool known =
-            flag == "--help" || flag == "-h" || flag == "--version" || flag == "--headless";
+            flag == "--help" || flag == "-h" || flag == "--version" || flag == "--headless" ||
+            flag == "--show";
         if (!known) {
             return failure("unknown option: " + std::string(args[i]));
         }
@@ -203,6 +204,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
         }
         if (flag == "--headless") {
             result.options.headless = true;
+        } else if (flag == "--show") {
+            result.options.showWindow = true;
         } else {
             result.action =
                 flag == "--version" ? CommandLine::Action::Version : CommandLine::Action::Help;
@@ -219,9 +222,11 @@ std::string usageText(std::string_view programName) {
             "Tembrel Server, a networked jukebox.\n"
             "\n"
             "  --headless              run without a window, log to standard output\n"
+            "  --show                  open the window at start instead of only the\n"
+            "                          notification-area icon\n"
             "  --port N                listen on port N for this run\n"
-            "  --location DIR          a media folder; up to 5, Location1 first;\n"
-            "                          replaces the stored Locations for this run\n"
+            "  --location DIR          a media folder; up to 5, in the order of the\n"
+            "                          window's Media Paths; replaces them for this run\n"
             "  --settings FILE         keep the settings in this INI file\n"
             "  --audio null|auto|snapcast:PATH\n"
             "                          silent output, the default device (auto), or\n"
@@ -243,7 +248,7 @@ std::string usageText(std::string_view programName) {
 }
 
 std::string versionText() {
-    return "Tembrel Server Version " TEMBREL_VERSION "b";
+    return "Tembrel Server Version " TEMBREL_VERSION;
 }
 
 } // namespace tembrel::shell

@@ -21,6 +21,15 @@ namespace {
     return std::filesystem::path(data.toStdString()) / "tembrel-server" / "uploads";
 }
 
+// Beside an explicit settings file, so that servers run with different
+// settings keep different playlists; else in the user's state folder.
+[[nodiscard]] std::filesystem::path playlistFile(const ServerOptions& options) {
+    if (options.settingsFile) {
+        return std::filesystem::path(options.settingsFile->string() + ".playlist");
+    }
+    return PlaylistStateFile::defaultPath();
+}
+
 [[nodiscard]] remote::CServerDlg::Options controllerOptions(const ServerOptions& options) {
     remote::CServerDlg::Options result;
     result.uploadDir = options.uploadDir.empty() ? defaultUploadDir() : options.uploadDir;
@@ -103,9 +112,21 @@ void ServerApp::initialise() {
         controller.setSpectrumRate(*options_.spectrum);
     }
 
+    if (loaded.keepPlaylist) {
+        playlistKeeper_ = std::make_unique<ControllerPlaylistKeeper>(controller);
+        playlistPersistence_ = std::make_unique<PlaylistPersistence>(
+            PlaylistStateFile(playlistFile(options_)), *playlistKeeper_,
+            [this](std::string_view line) { log(line); });
+        playlistPersistence_->restore();
+    }
+
     controller.playlist().clearPlayed();
     controller.updateServerButtons();
     controller.startStopServer();
+    if (playlistKeeper_) {
+        playlistKeeper_->resumePlayback();
+        playlistPersistence_->start();
+    }
     startWebRemote(loaded.webPort);
 }
 
@@ -132,6 +153,9 @@ void ServerApp::startWebRemote(int storedPort) {
 
 void ServerApp::exit() {
     saveExitSettings(settings_, *controller_);
+    if (playlistPersistence_) {
+        playlistPersistence_->save();
+    }
 }
 
 void ServerApp::saveSettings() {

@@ -6,6 +6,8 @@
 #include "playback/SoundLibrary.h"
 #include "remote/CServerDlg.h"
 #include "remote/ServerView.h"
+#include "shell/ControllerPlaylistKeeper.h"
+#include "shell/PlaylistPersistence.h"
 #include "shell/ServerOptions.h"
 #include "shell/SettingsStore.h"
 #include "web/WebRemote.h"
@@ -20,10 +22,11 @@ public:
     ServerApp(const ServerOptions& options, remote::ServerView& view);
     ~ServerApp();
 
-    // Loads the settings, applies the command-line overrides, clears the
-    // played marks, updates the buttons and starts the server.
+    // Loads the settings, applies the command-line overrides, puts back the
+    // kept playlist, clears the played marks, updates the buttons, starts the
+    // server and resumes a kept track where it was.
     void initialise();
-    // Saves the exit settings (volume and spectrum rate).
+    // Saves the exit settings (volume and spectrum rate) and the playlist.
     void exit();
     // The save button.
     void saveSettings();
@@ -55,6 +58,9 @@ private:
     // web remote). Set by initialise().
     std::unique_ptr<web::WebRemote> webRemote_;
     std::unique_ptr<remote::CServerDlg> controller_;
+    // Keep the playlist across runs; left empty when the setting is off.
+    std::unique_ptr<ControllerPlaylistKeeper> playlistKeeper_;
+    std::unique_ptr<PlaylistPersistence> playlistPersistence_;
 };
 
 } // namespace tembrel::shell

@@ -16,6 +16,8 @@ namespace tembrel::shell {
 // this run only.
 struct ServerOptions {
     bool headless = false;
+    // Show the window at start even where a notification area would hide it.
+    bool showWindow = false;
     std::optional<int> port;
     std::vector<std::string> locations; // up to five, Location1 first
     std::optional<AudioChoice> audio;   // none: the stored choice, else the default device

@@ -40,6 +40,10 @@ constexpr int kFirstDspCode = 1;
 constexpr int kLastDspCode = 4;
 constexpr const char* kFormatsValue = "Formats";
 
+// Not written by the program: set to false in the file to start every run
+// with an empty playlist.
+constexpr const char* kKeepPlaylistValue = "KeepPlaylist";
+
 QString locationValueName(std::size_t index) {
     return QStringLiteral("Location%1").arg(index + 1);
 }
@@ -207,6 +211,8 @@ LoadedSettings SettingsStore::load() const {
         loaded.webPort = static_cast<int>(*webPort);
     }
     loaded.formats = readFormats(*settings, log_);
+    loaded.keepPlaylist =
+        settings->value(QString::fromLatin1(kKeepPlaylistValue), loaded.keepPlaylist).toBool();
     settings->endGroup();
     return loaded;
 }

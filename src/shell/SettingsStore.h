@@ -27,6 +27,8 @@ struct LoadedSettings {
     // The audio formats to list ("mp3,flac"); nothing: the defaults. Only read:
     // it is set by editing the settings file.
     std::optional<std::string> formats;
+    // Whether the playlist and the position are kept from one run to the next.
+    bool keepPlaylist = true;
 };
 
 // The output values, which only the user writes into the file: texts as

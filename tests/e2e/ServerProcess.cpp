@@ -94,39 +94,50 @@ int freePort() {
 ServerProcess::ServerProcess(const QStringList& extra)
     : process_(std::make_unique<QProcess>()), port_(freePort()) {
     std::filesystem::create_directories(uploadDir());
-    QStringList arguments{QStringLiteral("--headless"),
-                          QStringLiteral("--audio"),
-                          QStringLiteral("null"),
-                          QStringLiteral("--port"),
-                          QString::number(port_),
-                          QStringLiteral("--location"),
-                          q(demoLibrary()),
-                          QStringLiteral("--settings"),
-                          q(dir_.path() / "settings.ini"),
-                          QStringLiteral("--upload-dir"),
-                          q(uploadDir())};
+    arguments_ = QStringList{QStringLiteral("--headless"),
+                             QStringLiteral("--audio"),
+                             QStringLiteral("null"),
+                             QStringLiteral("--port"),
+                             QString::number(port_),
+                             QStringLiteral("--location"),
+                             q(demoLibrary()),
+                             QStringLiteral("--settings"),
+                             q(settingsFile()),
+                             QStringLiteral("--upload-dir"),
+                             q(uploadDir())};
     // Servers run in parallel: only a test that asks for the web remote gets one.
     if (!extra.contains(QStringLiteral("--web-port"))) {
-        arguments += {QStringLiteral("--web"), QStringLiteral("off")};
+        arguments_ += {QStringLiteral("--web"), QStringLiteral("off")};
     }
-    arguments += extra;
+    arguments_ += extra;
+    (void)start();
+}
+
+bool ServerProcess::start() {
+    ready_ = false;
     process_->setProcessEnvironment(quietEnvironment());
     // A file, not a pipe: nobody drains a pipe while a test runs, and a full
     // one would stall the server.
     process_->setProcessChannelMode(QProcess::MergedChannels);
-    process_->setStandardOutputFile(q(dir_.path() / "server.log"));
-    process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments);
+    process_->setStandardOutputFile(q(dir_.path() / "server.log"), QIODevice::Append);
+    process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments_);
     if (!process_->waitForStarted(kStartTimeoutMs)) {
-        return;
+        return false;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
     while (Clock::now() < deadline && process_->state() == QProcess::Running) {
         if (probeAndLeave(port_)) {
             ready_ = true;
-            return;
+            return true;
         }
         QThread::msleep(kProbeIntervalMs);
     }
+    return false;
+}
+
+bool ServerProcess::restart() {
+    const bool stopped = stop();
+    return start() && stopped;
 }
 
 ServerProcess::~ServerProcess() {

@@ -41,6 +41,14 @@ public:
     [[nodiscard]] bool stop();
     // Sends a signal (SIGHUP: rescan) to the server.
     [[nodiscard]] bool signal(int number) const;
+    // Starts it again after stop(), on the same port with the same folders
+    // and settings; true once it accepts connections.
+    [[nodiscard]] bool start();
+    // stop() and start().
+    [[nodiscard]] bool restart();
+    [[nodiscard]] std::filesystem::path settingsFile() const {
+        return dir_.path() / "settings.ini";
+    }
     // Everything the server wrote so far (its log), for failure messages.
     [[nodiscard]] std::string log();
 
@@ -49,6 +57,7 @@ public:
 
 private:
     TempDir dir_;
+    QStringList arguments_;
     std::unique_ptr<QProcess> process_;
     int port_ = 0;
     bool ready_ = false;

@@ -122,7 +122,7 @@ TEST_F(BrowseAndPlay, TransportCommandsChangeWhatTheStatusShows) {
     ok({"queue", "Mira Okon", "Sketches", "02 Watercolour"});
 
     EXPECT_EQ(json(ok({"--json", "pause"}))["state"].toString(), "Paused");
-    EXPECT_EQ(json(ok({"--json", "pause"}))["state"].toString(), "Playing");
+    EXPECT_EQ(json(ok({"--json", "play"}))["state"].toString(), "Playing");
     EXPECT_EQ(json(ok({"--json", "next"}))["track"].toObject()["title"].toString(), "Watercolour");
     EXPECT_EQ(json(ok({"--json", "prev"}))["number"].toInt(), 1);
     EXPECT_EQ(json(ok({"--json", "track", "2"}))["number"].toInt(), 2);

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ TEST(WindowTray, MenuOffersOptionsDspWebCodeAboutAndQuit) {
         }
     }
     EXPECT_EQ(texts, (QStringList{"Options", "DSP", "Web Remote QR Code...",
-                                  "&About Tembrel Quenmark...", "Quit"}));
+                                  "&About Tembrel Server...", "Quit"}));
     ASSERT_NE(dsp, nullptr);
     QStringList rates;
     for (QAction* action : dsp->actions()) {
@@ -129,20 +130,78 @@ TEST(WindowTray, StartsHiddenAndHidesAgainWhenMinimised) {
     EXPECT_FALSE(w.isMinimized());
 }
 
-TEST(WindowTray, WithoutANotificationAreaTheWindowStaysReachable) {
+TEST(WindowTray, ShowFlagOpensTheWindowAtStartEvenWithATray) {
+    WindowHarness h;
+    h.options.showWindow = true;
+    MainWindow& w = h.open(MainWindow::TrayMode::Available);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(h.controller().isHosting());
+    // Close still hides it behind the icon.
+    h.controls().close->click();
+    ASSERT_TRUE(waitUntil([&] { return !w.isVisible(); }));
+}
+
+[[nodiscard]] QMessageBox* closeQuestion(MainWindow& w) {
+    QMessageBox* box = nullptr;
+    EXPECT_TRUE(waitUntil([&] {
+        box = w.findChild<QMessageBox*>(QStringLiteral("closeQuestion"));
+        return box != nullptr && box->isVisible();
+    }));
+    return box;
+}
+
+[[nodiscard]] QAbstractButton* buttonLabelled(QMessageBox& box, const QString& text) {
+    for (QAbstractButton* button : box.buttons()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+TEST(WindowTray, WithoutANotificationAreaCloseAsksAndNeverStrandsTheWindow) {
     WindowHarness h;
     MainWindow& w = h.open(MainWindow::TrayMode::Unavailable);
+    // Nothing to hide in: the window starts open.
     EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.isMinimized());
-    EXPECT_EQ(
-        h.logLines().count("No notification area: the window stays in the taskbar when minimised."),
-        1);
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_EQ(h.logLines().count(
+                  "No notification area: the window stays open, and Close asks before quitting."),
+              1);
 
-    w.restoreWindow();
+    // Cancel keeps everything as it was.
     h.controls().close->click();
+    QMessageBox* box = closeQuestion(w);
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::Cancel)->click();
+    pumpEvents(50);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_EQ(h.exitedCount, 0);
+
+    // Minimise leaves the window in the taskbar, never hidden.
+    h.controls().close->click();
+    box = closeQuestion(w);
+    ASSERT_NE(box, nullptr);
+    QAbstractButton* minimise = buttonLabelled(*box, QStringLiteral("&Minimise to Taskbar"));
+    ASSERT_NE(minimise, nullptr);
+    minimise->click();
     pumpEvents(50);
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.isMinimized());
+    EXPECT_EQ(h.exitedCount, 0);
+
+    // Quit runs the exit steps.
+    w.restoreWindow();
+    h.controls().close->click();
+    box = closeQuestion(w);
+    ASSERT_NE(box, nullptr);
+    QAbstractButton* quit = buttonLabelled(*box, QStringLiteral("&Quit"));
+    ASSERT_NE(quit, nullptr);
+    quit->click();
+    EXPECT_EQ(h.exitedCount, 1);
+    EXPECT_EQ(h.storedValue("Settings2Saved"), QStringLiteral("SettingsSaved"));
 }
 
 TEST(WindowTray, AboutBoxShowsIconVersionAndClosesWithOk) {

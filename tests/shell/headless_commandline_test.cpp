@@ -32,11 +32,12 @@ TEST(CommandLineFlags, NoFlagsRunWithStoredSettings) {
 }
 
 TEST(CommandLineFlags, EveryFlagWithItsValue) {
-    const CommandLine result =
-        parse({"--headless", "--port", "6100", "--location", "/a", "--location=/b", "--settings",
-               "/tmp/s.ini", "--audio", "null", "--upload-dir", "/tmp/up", "--spectrum", "30"});
+    const CommandLine result = parse(
+        {"--headless", "--port", "6100", "--location", "/a", "--location=/b", "--settings",
+         "/tmp/s.ini", "--audio", "null", "--upload-dir", "/tmp/up", "--spectrum", "30", "--show"});
     ASSERT_EQ(result.action, CommandLine::Action::Run) << result.error;
     EXPECT_TRUE(result.options.headless);
+    EXPECT_TRUE(result.options.showWindow);
     EXPECT_EQ(result.options.port, 6100);
     EXPECT_EQ(result.options.locations, (std::vector<std::string>{"/a", "/b"}));
     EXPECT_EQ(result.options.settingsFile, std::filesystem::path("/tmp/s.ini"));

@@ -2,6 +2,11 @@
 // the events it shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
 #include "Spectrum.h"
 #include "WatchScreen.h"
 
@@ -98,6 +103,66 @@ TEST(WatchScreen, ShowsSpectrumOffOrTheBars) {
     EXPECT_NE(on.find("█"), std::string::npos);
 
     EXPECT_NE(watchLine(status, std::nullopt).find("spectrum off"), std::string::npos);
+}
+
+// The lines of a drawn screen as the terminal shows them: escape sequences
+// left out, each UTF-8 character one column.
+std::vector<std::string> visibleLines(const std::string& screen) {
+    std::vector<std::string> lines(1);
+    for (std::size_t i = 0; i < screen.size(); ++i) {
+        if (screen[i] == '\x1b') {
+            while (i < screen.size() && !std::isalpha(static_cast<unsigned char>(screen[i]))) {
+                ++i;
+            }
+            continue;
+        }
+        if (screen[i] == '\n') {
+            lines.emplace_back();
+        } else {
+            lines.back() += screen[i];
+        }
+    }
+    return lines;
+}
+
+std::size_t columns(const std::string& line) {
+    return static_cast<std::size_t>(std::count_if(line.begin(), line.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    }));
+}
+
+TEST(WatchScreen, FitsASmallTerminalAndKeepsWhatMatters) {
+    PlayerStatus status;
+    status.state = "Playing";
+    status.current =
+        TrackInfo{"A Title Long Enough To Need Cutting On A Small Screen", "Album", "Artist"};
+    status.trackNumber = 1;
+    status.playlistLength = 3;
+    status.shuffle = false;
+    status.repeat = true;
+    for (const auto& spectrum :
+         {protocol::parseBands(kFrame), std::optional<protocol::BandValues>{}}) {
+        const std::string screen =
+            renderWatchScreen("localhost:6000", status, spectrum, "bob joined", kSmallestScreen);
+        const auto lines = visibleLines(screen);
+        EXPECT_LE(lines.size(), 14u) << screen;
+        for (const auto& line : lines) {
+            EXPECT_LE(columns(line), 40u) << line;
+        }
+        const std::string all = screen;
+        for (const char* part : {"Playing", "Vol ", "Repeat on", "bob joined", "q quit"}) {
+            EXPECT_NE(all.find(part), std::string::npos) << part << "\n" << screen;
+        }
+        if (spectrum) {
+            EXPECT_NE(all.find("█"), std::string::npos);
+        } else {
+            EXPECT_NE(all.find("spectrum off"), std::string::npos);
+        }
+    }
+    // A roomy terminal gets the blank lines and all eight rows of bars.
+    const auto roomy = visibleLines(renderWatchScreen(
+        "localhost:6000", status, protocol::parseBands(kFrame), "", ScreenSize{100, 40}));
+    EXPECT_EQ(roomy.size(), 20u);
 }
 
 } // namespace

@@ -17,6 +17,102 @@ Json numberedJson(const std::vector<std::string>& items) {
     return list;
 }
 
+// What queueing one or more tracks brought: the server's answer to each.
+struct QueueOutcome {
+    std::vector<std::string> answers;
+    int added = 0;
+    bool refused = false;
+    bool sessionFailed = false;
+    bool full = false;
+};
+
+constexpr std::string_view kPlaylistFull = "Playlist is full";
+
+// Queues the index-th track of the selected album (or loose tracks).
+void queueTrack(Context& context, std::size_t index, QueueOutcome& outcome) {
+    std::vector<net::CNDKMessage> replies;
+    const auto request = protocol::commandTextMessage(
+        "PlayAlbumTrack", std::to_string(protocol::listedNumber(index)));
+    if (!context.session().exchange(request, &replies)) {
+        outcome.sessionFailed = true;
+        return;
+    }
+    std::string answer;
+    for (const auto& reply : replies) {
+        if (protocol::isReply(reply, protocol::Reply::Error)) {
+            answer = protocol::payloadOf(reply);
+        }
+    }
+    const bool added = protocol::isQueuedConfirmation(answer);
+    if (answer.empty()) {
+        answer = "the server did not answer the queue request";
+    }
+    outcome.added += added ? 1 : 0;
+    outcome.refused = outcome.refused || !added;
+    outcome.full = answer.find(kPlaylistFull) != std::string::npos;
+    outcome.answers.push_back(std::move(answer));
+}
+
+// Queues the first `count` tracks of the selection, stopping when the
+// playlist is full or the connection fails.
+void queueListed(Context& context, std::size_t count, QueueOutcome& outcome) {
+    for (std::size_t i = 0; i < count && !outcome.full && !outcome.sessionFailed; ++i) {
+        queueTrack(context, i, outcome);
+    }
+}
+
+int reportQueued(Context& context, const QueueOutcome& outcome) {
+    if (outcome.sessionFailed) {
+        return context.failSession();
+    }
+    if (outcome.answers.empty()) {
+        return context.output().fail(ExitCode::Failed, "nothing to queue: no tracks there");
+    }
+    if (context.output().json()) {
+        Json answers = Json::array();
+        for (const auto& answer : outcome.answers) {
+            answers.push(Json(answer));
+        }
+        context.output().emit(
+            Json::object()
+                .set("ok", !outcome.refused)
+                .set("message", outcome.answers.back())
+                .set("added", outcome.added)
+                .set("messages", std::move(answers))
+                .set("playlistLength", context.session().status().playlistLength));
+    } else {
+        for (const auto& answer : outcome.answers) {
+            const bool added = protocol::isQueuedConfirmation(answer);
+            (added ? context.output().out() : context.output().err()) << answer << '\n';
+        }
+    }
+    return static_cast<int>(outcome.refused ? ExitCode::Failed : ExitCode::Ok);
+}
+
+// Every album in the listed order, then the loose tracks.
+int queueWholeArtist(Context& context, const ArtistListing& artist) {
+    QueueOutcome outcome;
+    for (const std::string& name : artist.albums) {
+        if (outcome.full || outcome.sessionFailed) {
+            break;
+        }
+        AlbumListing album;
+        if (auto rc = openAlbum(context, artist, name, album)) {
+            return *rc;
+        }
+        queueListed(context, album.tracks.size(), outcome);
+    }
+    if (!artist.looseTracks.empty() && !outcome.full && !outcome.sessionFailed) {
+        // Opening the artist again selects its loose tracks.
+        ArtistListing again;
+        if (auto rc = openArtist(context, artist.artist, again)) {
+            return *rc;
+        }
+        queueListed(context, again.looseTracks.size(), outcome);
+    }
+    return reportQueued(context, outcome);
+}
+
 } // namespace
 
 int runAlbums(Context& context) {
@@ -74,13 +170,16 @@ int runQueue(Context& context) {
     if (loose) {
         args.erase(args.begin());
     }
-    if (args.size() != (loose ? 2u : 3u)) {
+    if (loose ? args.size() != 2u : (args.empty() || args.size() > 3u)) {
         return context.usage(loose ? "queue --loose needs ARTIST and TRACK"
-                                   : "queue needs ARTIST, ALBUM and TRACK");
+                                   : "queue needs ARTIST, ARTIST ALBUM or ARTIST ALBUM TRACK");
     }
     ArtistListing artist;
     if (auto rc = openArtist(context, args[0], artist)) {
         return *rc;
+    }
+    if (args.size() == 1) {
+        return queueWholeArtist(context, artist);
     }
     const std::vector<std::string>* tracks = &artist.looseTracks;
     AlbumListing album;
@@ -89,6 +188,11 @@ int runQueue(Context& context) {
             return *rc;
         }
         tracks = &album.tracks;
+        if (args.size() == 2) {
+            QueueOutcome outcome;
+            queueListed(context, album.tracks.size(), outcome);
+            return reportQueued(context, outcome);
+        }
     }
     const std::string& typed = args.back();
     const auto index = findListed(*tracks, typed, NameMatch::ExtensionFree);
@@ -98,30 +202,9 @@ int runQueue(Context& context) {
                                          (loose ? "the loose tracks of " + artist.artist
                                                 : album.album + " by " + artist.artist));
     }
-    std::vector<net::CNDKMessage> replies;
-    if (auto rc = requestListed(context, protocol::Command::PlayAlbumTrack, *index, replies)) {
-        return *rc;
-    }
-    std::string answer;
-    for (const auto& reply : replies) {
-        if (protocol::isReply(reply, protocol::Reply::Error)) {
-            answer = protocol::payloadOf(reply);
-        }
-    }
-    const bool added = protocol::isQueuedConfirmation(answer);
-    if (answer.empty()) {
-        answer = "the server did not answer the queue request";
-    }
-    if (context.output().json()) {
-        context.output().emit(
-            Json::object()
-                .set("ok", added)
-                .set("message", answer)
-                .set("playlistLength", context.session().status().playlistLength));
-    } else {
-        (added ? context.output().out() : context.output().err()) << answer << '\n';
-    }
-    return static_cast<int>(added ? ExitCode::Ok : ExitCode::Failed);
+    QueueOutcome outcome;
+    queueTrack(context, *index, outcome);
+    return reportQueued(context, outcome);
 }
 
 } // namespace tembrel::client

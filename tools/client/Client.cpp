@@ -20,6 +20,18 @@ std::optional<int> Context::join() {
     return std::nullopt;
 }
 
+bool Context::rejoin() {
+    // The old session stays until a new one is joined, so its last status
+    // can still be shown.
+    auto session = std::make_unique<Session>(options_.timeout);
+    const std::string name = options_.name.empty() ? loginName() : options_.name;
+    if (!session->open(options_.host, options_.port, name)) {
+        return false;
+    }
+    session_ = std::move(session);
+    return true;
+}
+
 std::optional<int> Context::expectArguments(std::size_t least, std::size_t most) {
     const std::size_t count = args().size();
     if (count > most) {

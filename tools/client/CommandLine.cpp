@@ -27,7 +27,8 @@ std::string_view optionName(std::string_view argument, std::optional<std::string
 }
 
 bool takesValue(std::string_view name) noexcept {
-    return name == "--host" || name == "--port" || name == "--name" || name == "--timeout";
+    return name == "--host" || name == "--port" || name == "-p" || name == "--name" ||
+           name == "--timeout";
 }
 
 // Sets an option that takes a value; returns the usage error, if any.
@@ -37,13 +38,15 @@ std::string setValueOption(std::string_view name, const std::string& value, Opti
             return "--host needs a host name or address";
         }
         options.host = value;
-    } else if (name == "--port") {
+        options.hostGiven = true;
+    } else if (name == "--port" || name == "-p") {
         const auto port = parseUnsigned(value);
         if (!port || *port < 1 || *port > kMaxPort) {
             return "--port needs a number from 1 to " + std::to_string(kMaxPort) + ", not '" +
                    value + "'";
         }
         options.port = static_cast<int>(*port);
+        options.portGiven = true;
     } else if (name == "--name") {
         if (value.empty()) {
             return "--name needs a user name";

@@ -23,6 +23,9 @@ struct Options {
     std::vector<std::string> args; // the command's own arguments and options
     bool help = false;             // --help: general help, or the command's
     bool version = false;
+    // Whether --host and --port were given; they win over the environment.
+    bool hostGiven = false;
+    bool portGiven = false;
 };
 
 struct ParsedCommandLine {
@@ -34,6 +37,13 @@ struct ParsedCommandLine {
 // parsing, so the rest reaches the command as it is. Options that are not
 // global are passed to the command.
 [[nodiscard]] ParsedCommandLine parseCommandLine(std::span<const std::string> arguments);
+
+// Takes the server's address from TEMBREL_HOST (a host, or host:port) and
+// TEMBREL_PORT where --host and --port did not give it; TEMBREL_PORT wins over
+// a port in TEMBREL_HOST. Pass the variables' values, or null when unset.
+// Returns a usage error for a value that does not parse, else empty.
+[[nodiscard]] std::string applyEnvironment(Options& options, const char* hostVariable,
+                                           const char* portVariable);
 
 // The login name, for joining when --name is not given.
 [[nodiscard]] std::string loginName();

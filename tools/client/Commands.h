@@ -28,6 +28,9 @@ public:
     // Connects and joins. On failure, reports it and returns the exit code;
     // nothing when the session is ready.
     [[nodiscard]] std::optional<int> join();
+    // Connects and joins anew, reporting nothing; on success the new session
+    // replaces the old one. For live views that outlast a server restart.
+    [[nodiscard]] bool rejoin();
     // Precondition: join() succeeded.
     [[nodiscard]] Session& session() noexcept { return *session_; }
     // Reports the session's failure; returns the exit code.
@@ -76,6 +79,7 @@ int runTracks(Context& context);
 int runQueue(Context& context);
 int runPlay(Context& context);
 int runPause(Context& context);
+int runToggle(Context& context);
 int runStop(Context& context);
 int runNext(Context& context);
 int runPrev(Context& context);

@@ -1,5 +1,8 @@
 // raw COMMAND [ARG]: sends any command and prints every message it causes.
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <string_view>
 
 #include "Commands.h"
 #include "net/ValueType.h"
@@ -10,6 +13,13 @@ namespace tembrel::client {
 namespace {
 
 using net::ValueType;
+
+// "^Error" also carries the confirmation of a queued track; only a real
+// error answer makes raw fail.
+[[nodiscard]] bool isErrorAnswer(const net::CNDKMessage& reply) {
+    return protocol::isReply(reply, protocol::Reply::Error) &&
+           !protocol::isQueuedConfirmation(protocol::payloadOf(reply));
+}
 
 // Scalars by the width their code gives them; FourByteD is unsigned.
 std::int64_t scalarNumber(const net::CNDKValue& value) {
@@ -66,6 +76,10 @@ int runRaw(Context& context) {
     }
     const std::string& command = context.args()[0];
     const std::string argument = context.args().size() > 1 ? context.args()[1] : "";
+    if (!protocol::findCommand(command).has_value()) {
+        return context.usage("the server has no command '" + command +
+                             "' (names are case-sensitive)");
+    }
     if (auto rc = context.join()) {
         return *rc;
     }
@@ -75,9 +89,10 @@ int runRaw(Context& context) {
     }
     // Spectrum frames stream all the time while the spectrum is on; they are
     // not answers to the command.
-    std::erase_if(replies, [](const net::CNDKMessage& m) {
-        return protocol::isReply(m, protocol::Reply::Spectrum);
-    });
+    std::erase_if(replies,
+                  [](const net::CNDKMessage& m) { return protocol::isReply(m, protocol::Reply::Spectrum); });
+    const bool refused = std::any_of(replies.begin(), replies.end(), isErrorAnswer);
+    const int status = refused ? static_cast<int>(ExitCode::Failed) : 0;
     if (context.output().json()) {
         Json list = Json::array();
         for (const auto& reply : replies) {
@@ -88,7 +103,7 @@ int runRaw(Context& context) {
             list.push(Json::object().set("id", reply.id()).set("values", std::move(values)));
         }
         context.output().emit(Json::object().set("replies", std::move(list)));
-        return 0;
+        return status;
     }
     auto& out = context.output().out();
     for (const auto& reply : replies) {
@@ -98,7 +113,7 @@ int runRaw(Context& context) {
         }
         out << '\n';
     }
-    return 0;
+    return status;
 }
 
 } // namespace tembrel::client

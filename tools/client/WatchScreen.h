@@ -28,6 +28,9 @@ public:
     // True when the spectrum went stale since the last call (the view changes).
     bool spectrumExpired(Clock::time_point now);
     [[nodiscard]] const std::string& lastEvent() const noexcept { return lastEvent_; }
+    // Shows a line of the client's own (a lost or regained connection) where
+    // the latest event stands.
+    void note(std::string line) { lastEvent_ = std::move(line); }
 
 private:
     SpectrumBands bands_{};
@@ -36,11 +39,21 @@ private:
     std::string lastEvent_;
 };
 
+// The terminal's size in character cells.
+struct ScreenSize {
+    int columns = 80;
+    int rows = 24;
+};
+// The smallest screen the layout is made for; smaller ones get it cut.
+inline constexpr ScreenSize kSmallestScreen{40, 14};
+
 // A full screen: cursor home, each line cleared to its end, the rest of the
-// screen cleared.
+// screen cleared. On a small screen the blank lines go first, then spectrum
+// rows; bars and lines narrow to the width, and no line is longer than it.
 [[nodiscard]] std::string renderWatchScreen(const std::string& server, const PlayerStatus& status,
                                             const std::optional<SpectrumBands>& spectrum,
-                                            const std::string& lastEvent);
+                                            const std::string& lastEvent,
+                                            ScreenSize size = ScreenSize{});
 // One line per status broadcast when the output is not a terminal.
 [[nodiscard]] std::string watchLine(const PlayerStatus& status,
                                     const std::optional<SpectrumBands>& spectrum);

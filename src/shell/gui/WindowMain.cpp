@@ -14,12 +14,21 @@
 
 namespace tembrel::shell {
 
+namespace {
+
+// The installed desktop entry's name, so Wayland desktops match the window
+// to its entry and icon.
+constexpr auto kDesktopFileName = "org.orvanik.TembrelServer";
+
+} // namespace
+
 int runWindowed(int argc, char** argv, const ServerOptions& options) {
     QApplication app(argc, argv);
     // The window spends most of its life hidden; closing the About box or a
     // notice must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     applyDialogColours(app);
 
     MainWindow window(options);
