@@ -2,7 +2,7 @@
 // and prints what was played and the library's own load figure. Used by
 // playback_cpu.sh, which measures the whole process with /usr/bin/time.
 //
-//   bench_play_file FILE SECONDS [--audio null|auto]
+//   bench_play_file FILE SECONDS [--audio null|auto|snapcast:PATH]
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -22,13 +22,14 @@ using tembrel::playback::OpenPurpose;
 constexpr int kChannel = 1;
 constexpr int kVolume = 128;
 constexpr int kMaxSeconds = 3600;
+constexpr std::string_view kSnapcastPrefix = "snapcast:";
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s FILE SECONDS [--audio null|auto]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE SECONDS [--audio null|auto|snapcast:PATH]\n", argv[0]);
         return 2;
     }
     const std::string file = argv[1];
@@ -37,10 +38,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SECONDS must be 1 to %d\n", kMaxSeconds);
         return 2;
     }
-    AudioOutput output = AudioOutput::Null;
-    if (argc >= 5 && std::string_view(argv[3]) == "--audio" &&
-        std::string_view(argv[4]) == "auto") {
-        output = AudioOutput::Auto;
+    tembrel::playback::OutputSettings output{AudioOutput::Null, {}, 0};
+    if (argc >= 5 && std::string_view(argv[3]) == "--audio") {
+        const std::string_view choice = argv[4];
+        if (choice == "auto") {
+            output.output = AudioOutput::Auto;
+        } else if (choice.starts_with(kSnapcastPrefix)) {
+            output.output = AudioOutput::Snapcast;
+            output.snapcastPipe = std::string(choice.substr(kSnapcastPrefix.size()));
+        }
     }
 
     auto library = tembrel::playback::createSystemSoundLibrary(output, [](std::string_view line) {

@@ -42,6 +42,10 @@ int CNDKHost::userCount() const noexcept {
     return impl_->userCount();
 }
 
+std::int32_t CNDKHost::admitUser(std::unique_ptr<UserTransport> transport) {
+    return impl_->admitUser(std::move(transport));
+}
+
 bool CNDKHost::sendToUser(std::int32_t userId, const CNDKMessage& message) {
     return impl_->sendToUser(userId, message);
 }

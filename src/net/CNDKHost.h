@@ -8,6 +8,7 @@
 #include "net/CNDKArchive.h"
 #include "net/CNDKMessage.h"
 #include "net/DropReason.h"
+#include "net/UserTransport.h"
 
 namespace tembrel::net {
 
@@ -48,6 +49,13 @@ public:
     // The port actually bound while hosting, else -1.
     [[nodiscard]] int listeningPort() const noexcept;
     [[nodiscard]] int userCount() const noexcept;
+
+    // Admits a user that another front end (not the TCP listener) has
+    // connected, exactly as the listener admits a TCP connection: refused
+    // (acceptsNewUser() false, or no id left) it is closed (Discard) and 0 is
+    // returned; admitted, it gets the next id, is started, onUserJoined() is
+    // called and the id is returned.
+    std::int32_t admitUser(std::unique_ptr<UserTransport> transport);
 
     bool sendToUser(std::int32_t userId, const CNDKMessage& message);
     bool sendToAllUsers(const CNDKMessage& message);

@@ -13,11 +13,12 @@
 
 #include "net/CNDKHost.h"
 #include "net/CNDKPeerTable.h"
+#include "net/DeleteLater.h"
 #include "net/MessageBatch.h"
 
 namespace tembrel::net {
 
-class CNDKHost::Impl {
+class CNDKHost::Impl final : private UserTransport::Events {
 public:
     Impl(CNDKHost& host, const Limits& limits);
     ~Impl();
@@ -31,6 +32,7 @@ public:
     [[nodiscard]] int listeningPort() const noexcept;
     [[nodiscard]] int userCount() const noexcept { return peers_.count(); }
 
+    std::int32_t admitUser(std::unique_ptr<UserTransport> transport);
     bool sendToUser(std::int32_t userId, const CNDKMessage& message);
     bool sendToAll(const CNDKMessage& message, std::int32_t exceptUserId);
     bool dropUser(std::int32_t userId, DropReason reason);
@@ -60,25 +62,29 @@ private:
     };
 
     void onNewConnection();
-    void watch(CNDKSocket& socket);
-    void onReadyRead(CNDKSocket* socket);
-    void onConnectionLost(CNDKSocket* socket);
-    // Reads and hands on what `socket` received; after a lost connection the
-    // user is then dropped.
-    void serve(CNDKSocket* socket, bool connectionLost);
-    void onPartialTimeout(CNDKSocket* socket);
-    void receive(std::int32_t userId, CNDKSocket& socket);
+    // UserTransport::Events
+    void inputArrived(UserTransport& transport) override;
+    void connectionLost(UserTransport& transport) override;
+    void inputFailed(UserTransport& transport) override;
+    // Takes and hands on what the user's transport received; a transport
+    // whose input has ended or failed then has its user dropped.
+    void receive(std::int32_t userId, UserTransport& transport);
+    void handOn(std::int32_t userId, UserTransport& transport);
     void handle(std::int32_t userId, CNDKMessage& message);
     void failReceive(std::int32_t userId);
 
     // Whether a message of `bytes` may be queued for the user: it is
     // connected and its backlog stays within the limit.
-    [[nodiscard]] bool hasRoom(const CNDKSocket& socket, std::size_t bytes) const;
-    // Appends `bytes` to the user's output if there is room; false when the
-    // send fails.
-    [[nodiscard]] bool queue(CNDKSocket& socket, std::span<const std::uint8_t> bytes);
-    bool removeUser(std::int32_t userId, CNDKSocket::CloseMode mode);
-    void retire(std::unique_ptr<CNDKSocket> socket, CNDKSocket::CloseMode mode);
+    [[nodiscard]] bool hasRoom(const UserTransport& transport, std::size_t bytes) const;
+    // Queues one encoded message for the user if there is room; false when
+    // the send fails.
+    [[nodiscard]] bool queue(UserTransport& transport, std::span<const std::uint8_t> bytes);
+    // The bytes of the message being broadcast in `encoding`, encoded on
+    // first use.
+    [[nodiscard]] std::span<const std::uint8_t> broadcastBytes(const CNDKMessage& message,
+                                                               const MessageEncoding& encoding);
+    bool removeUser(std::int32_t userId, UserTransport::CloseMode mode);
+    void retire(std::unique_ptr<UserTransport> transport, UserTransport::CloseMode mode);
     void afterEvent();
     // Hands the queued bytes of the served user, then of everyone else, to
     // the sockets.
@@ -98,9 +104,17 @@ private:
     CNDKArchive codec_;
     std::unique_ptr<QTcpServer, DeleteLater> listener_;
     CNDKPeerTable peers_;
-    std::vector<std::unique_ptr<CNDKSocket>> retired_;
+    std::vector<std::unique_ptr<UserTransport>> retired_;
     std::vector<std::unique_ptr<MessageBatch>> spareBatches_;
-    std::vector<std::uint8_t> encoded_; // a broadcast, encoded once for all users
+    // A broadcast, encoded once per encoding in use; the buffers are kept
+    // for the next one.
+    struct Encoded {
+        const MessageEncoding* encoding = nullptr;
+        std::vector<std::uint8_t> bytes;
+        bool current = false; // holds the message being broadcast
+    };
+    std::vector<Encoded> broadcast_;
+    std::vector<std::uint8_t> unicast_; // a message for one user
     // The user whose received messages the current event hands on (0 when
     // the event is not a read): answered first when the event is over.
     std::int32_t servedUserId_ = 0;

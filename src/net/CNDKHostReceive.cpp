@@ -1,97 +1,82 @@
 // Host inside: reading users' messages in batches, the control messages
 // (echo, ping, leave) and the ways a receive fails.
-#include <QTcpSocket>
-
 #include "net/CNDKHostImpl.h"
 
 namespace tembrel::net {
 
-void CNDKHost::Impl::onReadyRead(CNDKSocket* socket) {
-    serve(socket, false);
-}
-
-void CNDKHost::Impl::onConnectionLost(CNDKSocket* socket) {
-    serve(socket, true);
-}
-
-void CNDKHost::Impl::serve(CNDKSocket* socket, bool connectionLost) {
+void CNDKHost::Impl::inputArrived(UserTransport& transport) {
     EventScope scope(*this);
-    const std::int32_t userId = peers_.idOf(socket);
-    if (userId <= 0) {
-        return;
-    }
-    socket->lost_ = socket->lost_ || connectionLost;
-    if (socket->handingOn_) {
-        // A callback ran the event loop while this user's previous batch was
-        // being handed on; the new bytes wait so that order is kept.
-        socket->readAgain_ = true;
+    const CNDKPeer* peer = peers_.find(&transport);
+    if (peer == nullptr || peer->handingOn) {
+        // Not a user (any more), or a callback of this user's batch runs the
+        // event loop: the receive under way takes the new input when the
+        // batch is done, so the order is kept.
         return;
     }
     if (depth_ == 1) {
         // Not inside a callback that runs the event loop: this event serves
         // this user, whose answers leave first when it is over.
-        servedUserId_ = userId;
+        servedUserId_ = peer->userId;
     }
-    receive(userId, *socket);
+    receive(peer->userId, transport);
 }
 
-void CNDKHost::Impl::onPartialTimeout(CNDKSocket* socket) {
+void CNDKHost::Impl::connectionLost(UserTransport& transport) {
+    // What arrived before the end is still handed on; receive() then drops
+    // the user, its transport's input having ended.
+    inputArrived(transport);
+}
+
+void CNDKHost::Impl::inputFailed(UserTransport& transport) {
     EventScope scope(*this);
-    const std::int32_t userId = peers_.idOf(socket);
-    if (userId <= 0) {
-        return;
+    const CNDKPeer* peer = peers_.find(&transport);
+    // While a batch of this user is handed on, receive() drops the user when
+    // the batch is done (unless the input has recovered by then).
+    if (peer != nullptr && !peer->handingOn) {
+        failReceive(peer->userId);
     }
-    if (socket->handingOn_) {
-        // A callback runs the event loop; receive() drops the user when it
-        // is back, unless the message has been completed by then.
-        socket->partialExpired_ = true;
-        return;
-    }
-    failReceive(userId);
 }
 
-void CNDKHost::Impl::receive(std::int32_t userId, CNDKSocket& socket) {
+void CNDKHost::Impl::receive(std::int32_t userId, UserTransport& transport) {
+    const auto isCurrent = [&] {
+        const CNDKPeer* peer = peers_.find(userId);
+        return peer != nullptr && peer->transport.get() == &transport;
+    };
     do {
-        socket.readAgain_ = false;
-        socket.readAvailable();
-        // Every message that has arrived is checked before any is handed on,
-        // so a malformed one among them hands on none.
-        if (!socket.checkInput(codec_)) {
+        // The transport checks everything that has arrived before any of it
+        // is handed on, so a malformed message among it hands on none.
+        if (!transport.takeInput()) {
             failReceive(userId);
             return;
         }
-        // A message must arrive whole within the time limit from its start.
-        if (!socket.hasPartialMessage()) {
-            socket.partialTimer().stop();
-            socket.partialExpired_ = false;
-        } else if (socket.madeProgress()) {
-            socket.partialTimer().start(limits_.partialMessageTimeout);
-            socket.partialExpired_ = false;
-        } else if (!socket.partialTimer().isActive() && !socket.partialExpired_) {
-            socket.partialTimer().start(limits_.partialMessageTimeout);
-        }
-        // The whole batch is handed on even if one of its messages leads to
-        // the user's removal; the socket object stays alive until the event
-        // is over. Messages are built a group at a time to bound memory.
-        socket.handingOn_ = true;
-        std::unique_ptr<MessageBatch> batch = takeBatch();
-        while (socket.takeMessages(*batch)) {
-            for (std::size_t i = 0; i < batch->size(); ++i) {
-                handle(userId, (*batch)[i]);
-            }
-            batch->clear();
-        }
-        socket.handingOn_ = false;
-        giveBack(std::move(batch));
-        // Qt does not signal bytes that arrive while a callback runs the
-        // event loop inside the readyRead handler: they are picked up here.
-    } while (peers_.find(userId) == &socket &&
-             (socket.readAgain_ || socket.tcp().bytesAvailable() > 0));
+        handOn(userId, transport);
+        // Input that arrived while a callback ran the event loop is not
+        // reported again (Qt does not signal it): it is taken here.
+    } while (isCurrent() && transport.hasUnreadInput());
 
-    if ((socket.lost_ || socket.partialExpired_) && peers_.find(userId) == &socket) {
+    if (isCurrent() && transport.inputState() != UserTransport::InputState::Open) {
         // The connection ended, or a message stayed unfinished too long: what
         // arrived before has been handed on; the unfinished message is lost.
         failReceive(userId);
+    }
+}
+
+void CNDKHost::Impl::handOn(std::int32_t userId, UserTransport& transport) {
+    // The whole batch is handed on even if one of its messages leads to the
+    // user's removal; the transport stays alive until the event is over.
+    // Messages are built a group at a time to bound memory. Callbacks may
+    // add and remove users, so the entry is looked up again afterwards.
+    peers_.find(userId)->handingOn = true;
+    std::unique_ptr<MessageBatch> batch = takeBatch();
+    while (transport.takeMessages(*batch)) {
+        for (std::size_t i = 0; i < batch->size(); ++i) {
+            handle(userId, (*batch)[i]);
+        }
+        batch->clear();
+    }
+    giveBack(std::move(batch));
+    if (CNDKPeer* peer = peers_.find(userId)) {
+        peer->handingOn = false;
     }
 }
 
@@ -122,7 +107,7 @@ void CNDKHost::Impl::handle(std::int32_t userId, CNDKMessage& message) {
 void CNDKHost::Impl::failReceive(std::int32_t userId) {
     // The incoming stream can no longer be trusted (or is gone), so no drop
     // notice is written: the connection is reset.
-    if (removeUser(userId, CNDKSocket::CloseMode::Discard)) {
+    if (removeUser(userId, UserTransport::CloseMode::Discard)) {
         notifyDropped(userId, DropReason::ReceiveFailed);
     }
 }

@@ -4,38 +4,40 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace tembrel::net {
 
-std::int32_t CNDKPeerTable::add(std::unique_ptr<CNDKSocket> socket) {
+std::int32_t CNDKPeerTable::add(std::unique_ptr<UserTransport> transport) {
     if (lastUserId_ == std::numeric_limits<std::int32_t>::max()) {
         return 0;
     }
-    entries_.push_back(CNDKPeer{++lastUserId_, std::move(socket)});
+    entries_.push_back(CNDKPeer{++lastUserId_, std::move(transport)});
     return lastUserId_;
 }
 
-CNDKSocket* CNDKPeerTable::find(std::int32_t userId) const noexcept {
+CNDKPeer* CNDKPeerTable::find(std::int32_t userId) noexcept {
     const auto it = std::find_if(entries_.begin(), entries_.end(),
                                  [userId](const CNDKPeer& p) { return p.userId == userId; });
-    return it == entries_.end() ? nullptr : it->socket.get();
+    return it == entries_.end() ? nullptr : &*it;
 }
 
-std::int32_t CNDKPeerTable::idOf(const CNDKSocket* socket) const noexcept {
-    const auto it = std::find_if(entries_.begin(), entries_.end(),
-                                 [socket](const CNDKPeer& p) { return p.socket.get() == socket; });
-    return it == entries_.end() ? 0 : it->userId;
+CNDKPeer* CNDKPeerTable::find(const UserTransport* transport) noexcept {
+    const auto it = std::find_if(entries_.begin(), entries_.end(), [transport](const CNDKPeer& p) {
+        return p.transport.get() == transport;
+    });
+    return it == entries_.end() ? nullptr : &*it;
 }
 
-std::unique_ptr<CNDKSocket> CNDKPeerTable::remove(std::int32_t userId) {
+std::unique_ptr<UserTransport> CNDKPeerTable::remove(std::int32_t userId) {
     const auto it = std::find_if(entries_.begin(), entries_.end(),
                                  [userId](const CNDKPeer& p) { return p.userId == userId; });
     if (it == entries_.end()) {
         return nullptr;
     }
-    std::unique_ptr<CNDKSocket> socket = std::move(it->socket);
+    std::unique_ptr<UserTransport> transport = std::move(it->transport);
     entries_.erase(it);
-    return socket;
+    return transport;
 }
 
 std::vector<CNDKPeer> CNDKPeerTable::removeAll() noexcept {

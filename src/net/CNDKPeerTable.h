@@ -1,34 +1,45 @@
 #pragma once
 
-// The connected users in order of admission, each with its connection, and
+// The connected users in order of admission, each with its transport, and
 // the user id counter that keeps counting for the life of the host.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
-#include "net/CNDKSocket.h"
+#include "net/UserTransport.h"
 
 namespace tembrel::net {
 
-// One user's entry: its id (1 and up) and its connection, owned by the table.
+// One user's entry: its id (1 and up), its transport (owned by the table) and
+// the host's receive state for it.
 struct CNDKPeer {
     std::int32_t userId = 0;
-    std::unique_ptr<CNDKSocket> socket;
+    std::unique_ptr<UserTransport> transport;
+    // A batch of this user's messages is being handed on. The server's own
+    // callbacks never run a nested event loop (its message boxes are not
+    // modal), but a derived host's callback may; input reported meanwhile is
+    // then taken by the receive already under way, which keeps the order.
+    bool handingOn = false;
 };
 
 class CNDKPeerTable {
 public:
-    // Adds the connection under the next user id and returns that id; 0 (and
-    // the connection is not added) once every positive id has been issued.
-    [[nodiscard]] std::int32_t add(std::unique_ptr<CNDKSocket> socket);
-    // The connection of `userId`, or null.
-    [[nodiscard]] CNDKSocket* find(std::int32_t userId) const noexcept;
-    // The id of the entry holding `socket`, or 0.
-    [[nodiscard]] std::int32_t idOf(const CNDKSocket* socket) const noexcept;
-    // Unlinks the entry of `userId` and hands back its connection (null when
+    // Adds the transport under the next user id and returns that id; 0 (and
+    // the transport is not added) once every positive id has been issued.
+    [[nodiscard]] std::int32_t add(std::unique_ptr<UserTransport> transport);
+    // Whether add() can still issue an id.
+    [[nodiscard]] bool hasFreeId() const noexcept {
+        return lastUserId_ < std::numeric_limits<std::int32_t>::max();
+    }
+    // The entry of `userId`, or null.
+    [[nodiscard]] CNDKPeer* find(std::int32_t userId) noexcept;
+    // The entry holding `transport`, or null.
+    [[nodiscard]] CNDKPeer* find(const UserTransport* transport) noexcept;
+    // Unlinks the entry of `userId` and hands back its transport (null when
     // the id is not in the table).
-    [[nodiscard]] std::unique_ptr<CNDKSocket> remove(std::int32_t userId);
+    [[nodiscard]] std::unique_ptr<UserTransport> remove(std::int32_t userId);
     // Unlinks every entry, in admission order.
     [[nodiscard]] std::vector<CNDKPeer> removeAll() noexcept;
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// Writing to a connection's descriptor without going through Qt's buffer:
-// the one place the messaging layer calls the system's socket API.
+// Writing to a connection's descriptor without going through Qt's buffer, and
+// the system's listen backlog limit: the one place the messaging layer uses
+// the system's socket API.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,5 +15,10 @@ namespace tembrel::net {
 // failed: the caller leaves the rest, and any error, to Qt).
 [[nodiscard]] std::size_t sendWithoutBlocking(std::intptr_t descriptor,
                                               std::span<const std::uint8_t> bytes) noexcept;
+
+// The largest listen backlog the system takes (a larger request is cut down
+// to its limit), so that a burst of connections is queued rather than made to
+// retry: a handshake the queue cannot take is completed later, out of order.
+[[nodiscard]] int maxListenBacklog() noexcept;
 
 } // namespace tembrel::net

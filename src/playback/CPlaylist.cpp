@@ -3,6 +3,8 @@
 // end of a track.
 #include "playback/CPlaylist.h"
 
+#include <algorithm>
+
 namespace tembrel::playback {
 
 CPlaylist::CPlaylist(CSoundEngine& engine, const CTagReader& tagReader, Clock clock)
@@ -129,6 +131,16 @@ void CPlaylist::clearPlayed() noexcept {
     for (PlaylistEntry& entry : entries_) {
         entry.played = 0;
     }
+}
+
+void CPlaylist::restore(std::span<const PlaylistEntry> entries, int current) {
+    const std::size_t kept = std::min(entries.size(), entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        entries_[i] = i < kept ? entries[i] : PlaylistEntry{};
+        entries_[i].played = 0;
+    }
+    count_ = static_cast<int>(kept);
+    current_ = current >= 0 && current < count_ ? current : 0;
 }
 
 void CPlaylist::onStreamEnd() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "playback/CSoundEngine.h"
@@ -55,6 +56,10 @@ public:
     void setShuffle(int on);
     void setRepeat(int on);
     void clearPlayed() noexcept;
+    // Puts back a playlist kept from an earlier run, replacing what the queue
+    // holds, without reading tags or starting anything. Entries beyond the
+    // capacity are left out; a `current` outside the entries becomes 0.
+    void restore(std::span<const PlaylistEntry> entries, int current);
     // The end-of-track advance; registered with the engine.
     void onStreamEnd();
 

@@ -10,6 +10,12 @@ Mixer::Mixer(int channelCount, EndNotice onEnd, SpectrumAnalyzer& spectrum, CpuM
     : onEnd_(std::move(onEnd)), spectrum_(spectrum), cpu_(cpu),
       channels_(static_cast<std::size_t>(std::max(channelCount, 1))) {}
 
+bool Mixer::idle() const {
+    const std::lock_guard lock(mutex_);
+    return std::all_of(channels_.begin(), channels_.end(),
+                       [](const Channel& channel) { return channel.stream == nullptr; });
+}
+
 int Mixer::freeChannel() const {
     const std::lock_guard lock(mutex_);
     for (std::size_t i = 0; i < channels_.size(); ++i) {
@@ -44,8 +50,9 @@ void Mixer::setGain(int channel, float gain) {
     channels_[static_cast<std::size_t>(channel)].gain = gain;
 }
 
-void Mixer::render(float* out, std::size_t frames) noexcept {
+bool Mixer::render(float* out, std::size_t frames, CpuMeter::Clock::duration lead) noexcept {
     const auto start = CpuMeter::Clock::now();
+    bool playing = false;
     std::fill_n(out, frames * FfmpegDecoder::kOutputChannels, 0.0f);
     {
         const std::lock_guard lock(mutex_);
@@ -54,6 +61,7 @@ void Mixer::render(float* out, std::size_t frames) noexcept {
                 continue;
             }
             const PlaybackStream::Pull pull = channel.stream->mixInto(out, frames, channel.gain);
+            playing = playing || pull.playing;
             if (pull.endedNow && onEnd_) {
                 onEnd_(channel.stream->handle(), pull.generation);
             }
@@ -64,9 +72,10 @@ void Mixer::render(float* out, std::size_t frames) noexcept {
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
     }
     if (spectrum_.active()) {
-        spectrum_.record(std::span<const float>(out, samples), start);
+        spectrum_.record(std::span<const float>(out, samples), start + lead);
     }
     cpu_.addBusy(CpuMeter::Clock::now() - start);
+    return playing;
 }
 
 } // namespace tembrel::playback

@@ -25,6 +25,8 @@ public:
     [[nodiscard]] bool isChannel(int channel) const noexcept {
         return channel >= 0 && channel < static_cast<int>(channels_.size());
     }
+    // True when no stream is attached to any channel.
+    [[nodiscard]] bool idle() const;
     // A channel with nothing attached, or -1.
     [[nodiscard]] int freeChannel() const;
     // Plays `stream` on `channel`, replacing what played there; a stream plays
@@ -35,8 +37,11 @@ public:
     void detach(const PlaybackStream& stream);
     void setGain(int channel, float gain);
 
-    // Output thread: fills `out` (interleaved stereo) with the next `frames` frames.
-    void render(float* out, std::size_t frames) noexcept;
+    // Output thread: fills `out` (interleaved stereo) with the next `frames`
+    // frames, which the listener hears `lead` from now (what the output has
+    // queued ahead of them). True while a stream plays: false once every
+    // channel is empty or has played to its end.
+    bool render(float* out, std::size_t frames, CpuMeter::Clock::duration lead = {}) noexcept;
 
 private:
     struct Channel {

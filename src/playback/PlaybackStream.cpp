@@ -65,6 +65,7 @@ PlaybackStream::Pull PlaybackStream::mixInto(float* out, std::size_t frames, flo
         if (ended_) {
             return pull;
         }
+        pull.playing = true;
         const std::size_t freeBefore = freeFrames();
         std::size_t taken = 0;
         while (taken < frames && filled_ > 0) {

@@ -20,6 +20,7 @@ class PlaybackStream {
 public:
     // What one pull from the output saw.
     struct Pull {
+        bool playing = false;         // the stream had not ended before this pull
         bool endedNow = false;        // the last sample was taken in this pull
         std::uint64_t generation = 0; // seek generation the end belongs to
     };

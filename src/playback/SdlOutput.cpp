@@ -43,7 +43,7 @@ SDL_AudioDeviceID openDevice(int rate, void* self, SDL_AudioCallback callback,
 
 std::unique_ptr<SdlOutput> SdlOutput::open(AudioOutput output, int rate, Render render,
                                            const Log& log) {
-    std::unique_ptr<SdlOutput> self(new SdlOutput(std::move(render)));
+    std::unique_ptr<SdlOutput> self(new SdlOutput(std::move(render), rate));
     const std::lock_guard lock(sdlMutex);
     const bool firstUser = sdlUsers == 0;
     // SDL never falls back by itself: without a sound device the default
@@ -90,10 +90,35 @@ std::unique_ptr<SdlOutput> SdlOutput::open(AudioOutput output, int rate, Render 
 
 SdlOutput::~SdlOutput() {
     const std::lock_guard lock(sdlMutex);
-    SDL_CloseAudioDevice(device_); // joins SDL's audio thread
+    if (device_ != 0) {
+        SDL_CloseAudioDevice(device_); // joins SDL's audio thread
+    }
     if (--sdlUsers == 0) {
         SDL_AudioQuit();
     }
+}
+
+void SdlOutput::suspend() {
+    const std::lock_guard lock(sdlMutex);
+    if (device_ != 0) {
+        SDL_CloseAudioDevice(device_); // joins SDL's audio thread
+        device_ = 0;
+    }
+}
+
+bool SdlOutput::resume() {
+    const std::lock_guard lock(sdlMutex);
+    if (device_ != 0) {
+        return true;
+    }
+    SDL_AudioSpec obtained{};
+    device_ = openDevice(rate_, this, &SdlOutput::callback, obtained);
+    if (device_ == 0) {
+        return false;
+    }
+    bufferFrames_ = obtained.samples;
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
 }
 
 void SdlOutput::callback(void* self, unsigned char* stream, int length) noexcept {

@@ -7,11 +7,12 @@
 #include <memory>
 #include <string_view>
 
+#include "playback/AudioDevice.h"
 #include "playback/SystemSoundLibrary.h"
 
 namespace tembrel::playback {
 
-class SdlOutput {
+class SdlOutput final : public AudioDevice {
 public:
     // Fills `frames` interleaved stereo float frames; runs on SDL's audio thread.
     using Render = std::function<void(float* out, std::size_t frames)>;
@@ -26,17 +27,26 @@ public:
     // Returns nullptr when no output at all can be opened.
     [[nodiscard]] static std::unique_ptr<SdlOutput> open(AudioOutput output, int rate,
                                                          Render render, const Log& log);
-    ~SdlOutput(); // stops the device; no render call runs after this
-    SdlOutput(const SdlOutput&) = delete;
-    SdlOutput& operator=(const SdlOutput&) = delete;
+    ~SdlOutput() override;
 
     [[nodiscard]] std::size_t bufferFrames() const noexcept { return bufferFrames_; }
 
+    // Closes the device, whose thread then ends, so that nothing wakes up
+    // while nothing plays; no render call runs after this. resume() opens it
+    // again with the same format. Main thread.
+    void suspend();
+    [[nodiscard]] bool resume();
+    [[nodiscard]] bool suspended() const noexcept { return device_ == 0; }
+
+    [[nodiscard]] bool wake() override { return resume(); }
+    void rest() override { suspend(); }
+
 private:
-    explicit SdlOutput(Render render) noexcept : render_(std::move(render)) {}
+    SdlOutput(Render render, int rate) noexcept : render_(std::move(render)), rate_(rate) {}
     static void callback(void* self, unsigned char* stream, int length) noexcept;
 
     Render render_;
+    int rate_;
     unsigned device_ = 0;
     std::size_t bufferFrames_ = kBufferFrames;
 };

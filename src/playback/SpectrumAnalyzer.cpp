@@ -44,22 +44,52 @@ struct SpectrumAnalyzer::FftState {
     FftState& operator=(const FftState&) = delete;
 };
 
-SpectrumAnalyzer::SpectrumAnalyzer(int sampleRate, std::size_t bufferFrames)
-    : sampleRate_(sampleRate), history_(std::bit_ceil(2 * bufferFrames + kFftSize), 0.0f),
+SpectrumAnalyzer::SpectrumAnalyzer(int sampleRate, std::size_t bufferFrames,
+                                   std::chrono::milliseconds delay)
+    : sampleRate_(sampleRate), delay_(std::clamp(delay, std::chrono::milliseconds(0), kMaxDelay)),
+      history_(std::bit_ceil(2 * bufferFrames + kFftSize +
+                             static_cast<std::size_t>(delay_.count()) *
+                                 static_cast<std::size_t>(sampleRate) / 1000),
+               0.0f),
       fft_(std::make_unique<FftState>()) {}
 
 SpectrumAnalyzer::~SpectrumAnalyzer() = default;
 
+std::int64_t SpectrumAnalyzer::framesSinceLastBuffer(Clock::time_point when) const noexcept {
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(when - lastBufferStart_);
+    return elapsed.count() * sampleRate_ / 1000000;
+}
+
+std::int64_t SpectrumAnalyzer::framesIn(std::chrono::milliseconds span) const noexcept {
+    return span.count() * sampleRate_ / 1000;
+}
+
+void SpectrumAnalyzer::appendLocked(float sample) noexcept {
+    history_[written_ & (history_.size() - 1)] = sample;
+    ++written_;
+}
+
 void SpectrumAnalyzer::record(std::span<const float> interleavedStereo,
                               Clock::time_point when) noexcept {
     const std::size_t frames = interleavedStereo.size() / 2;
-    const std::size_t mask = history_.size() - 1;
     const std::lock_guard lock(historyMutex_);
-    for (std::size_t i = 0; i < frames; ++i) {
-        history_[(written_ + i) & mask] =
-            0.5f * (interleavedStereo[2 * i] + interleavedStereo[2 * i + 1]);
+    if (written_ > 0) {
+        // Later than a device's jitter explains: the output paused. The
+        // pause goes in as silence so that the history stays in step with
+        // the clock and a delayed spectrum shows silence there.
+        const std::int64_t gap =
+            framesSinceLastBuffer(when) - static_cast<std::int64_t>(lastBufferFrames_);
+        if (gap > framesIn(kLongestJitter)) {
+            const auto silence = std::min(static_cast<std::uint64_t>(gap), history_.size());
+            for (std::uint64_t i = 0; i < silence; ++i) {
+                appendLocked(0.0f);
+            }
+        }
     }
-    written_ += frames;
+    for (std::size_t i = 0; i < frames; ++i) {
+        appendLocked(0.5f * (interleavedStereo[2 * i] + interleavedStereo[2 * i + 1]));
+    }
     lastBufferFrames_ = frames;
     lastBufferStart_ = when;
 }
@@ -69,18 +99,23 @@ void SpectrumAnalyzer::compute(Spectrum& out, Clock::time_point now) {
     bool silent = true;
     {
         const std::lock_guard lock(historyMutex_);
-        // The sample being heard now lies inside the last buffer handed out.
-        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::max(now - lastBufferStart_, Clock::duration::zero()));
-        const auto heard =
-            std::min<std::uint64_t>(static_cast<std::uint64_t>(elapsed.count()) *
-                                        static_cast<std::uint64_t>(sampleRate_) / 1000000,
-                                    lastBufferFrames_);
-        const std::uint64_t end = written_ - lastBufferFrames_ + heard;
+        const auto lastFrames = static_cast<std::int64_t>(lastBufferFrames_);
+        // The sample being heard: inside the last buffer handed out, or in an
+        // earlier one when the output plays ahead or the spectrum trails.
+        const std::int64_t offset = framesSinceLastBuffer(now - delay_);
+        // Long past the last buffer nothing is being handed out: the output
+        // sleeps while nothing plays.
+        const bool stale = offset > lastFrames + framesIn(kLongestJitter);
+        const auto written = static_cast<std::int64_t>(written_);
+        const std::int64_t end = written - lastFrames + std::min(offset, lastFrames);
+        const std::int64_t oldest =
+            std::max<std::int64_t>(0, written - static_cast<std::int64_t>(history_.size()));
         const std::size_t mask = history_.size() - 1;
         for (std::size_t i = 0; i < kFftSize; ++i) {
-            const std::uint64_t index = end - kFftSize + i; // wraps below zero: unused
-            const float sample = end >= kFftSize - i ? history_[index & mask] : 0.0f;
+            const std::int64_t index = end - static_cast<std::int64_t>(kFftSize - i);
+            const float sample = !stale && index >= oldest && index < written
+                                     ? history_[static_cast<std::size_t>(index) & mask]
+                                     : 0.0f;
             input[i] = sample * fft_->window[i];
             silent = silent && sample == 0.0f;
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "playback/SoundLibrary.h"
+#include "playback/SystemSoundLibrary.h"
 
 namespace tembrel::playback {
 
@@ -20,9 +21,17 @@ public:
     static constexpr std::size_t kFftSize = 2 * kSpectrumSize;
     using Clock = std::chrono::steady_clock;
 
+    // Speakers fed through a network buffer hear the music this much later.
+    static constexpr std::chrono::milliseconds kMaxDelay{kMaxSpectrumDelayMs};
+    // A buffer this much later than the previous one's end means the output
+    // paused (a device on a busy machine can be late by less).
+    static constexpr std::chrono::milliseconds kLongestJitter{250};
+
     // `bufferFrames` is the size of one output buffer: the history holds two
-    // of them plus one FFT window.
-    SpectrumAnalyzer(int sampleRate, std::size_t bufferFrames);
+    // of them plus one FFT window, plus `delay` (clamped to kMaxDelay), by
+    // which every spectrum trails what the output hands out.
+    SpectrumAnalyzer(int sampleRate, std::size_t bufferFrames,
+                     std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     ~SpectrumAnalyzer();
     SpectrumAnalyzer(const SpectrumAnalyzer&) = delete;
     SpectrumAnalyzer& operator=(const SpectrumAnalyzer&) = delete;
@@ -31,17 +40,26 @@ public:
     [[nodiscard]] bool active() const noexcept { return active_.load(std::memory_order_relaxed); }
 
     // Audio thread: records the stereo buffer just handed to the device, which
-    // starts playing at `when`.
+    // starts playing at `when`. A buffer that starts well after the previous
+    // one ended follows a pause of the output, kept as silence.
     void record(std::span<const float> interleavedStereo, Clock::time_point when) noexcept;
 
-    // Main thread: magnitudes 0..1 of the samples heard at `now` (a full-scale
-    // sine gives about 1.0 in its bin).
+    // Main thread: magnitudes 0..1 of the samples heard at `now` minus the
+    // delay (a full-scale sine gives about 1.0 in its bin); all zero once the
+    // output has handed out nothing for that moment.
     void compute(Spectrum& out, Clock::time_point now);
 
 private:
     struct FftState;
 
+    // Frames from the start of the last buffer to the sample heard at `when`
+    // (negative: an earlier buffer). Called with historyMutex_ held.
+    [[nodiscard]] std::int64_t framesSinceLastBuffer(Clock::time_point when) const noexcept;
+    void appendLocked(float sample) noexcept;
+    [[nodiscard]] std::int64_t framesIn(std::chrono::milliseconds span) const noexcept;
+
     int sampleRate_;
+    std::chrono::milliseconds delay_;
     std::atomic<bool> active_{false};
 
     std::mutex historyMutex_;    // guards everything up to lastBufferStart_

@@ -7,6 +7,11 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <chrono>
+
+#include "playback/SnapcastOutput.h"
+
+#include "protocol/ProtocolConstants.h"
 
 namespace tembrel::playback {
 
@@ -15,7 +20,6 @@ namespace {
 constexpr int kMinMixRate = 8000;
 constexpr int kMaxMixRate = 192000;
 constexpr int kMaxChannels = 256;
-constexpr int kMaxVolume = 255;
 // The decode-ahead ring must hold several output buffers, and is bounded so a
 // caller cannot make it take unbounded memory.
 constexpr int kMinBufferMs = 250;
@@ -33,7 +37,9 @@ bool SystemSoundLibrary::init(int mixRate, int maxChannels, unsigned /*flags*/) 
         return fail(kErrInvalidParam);
     }
     mixRate_ = mixRate;
-    spectrum_ = std::make_unique<SpectrumAnalyzer>(mixRate, SdlOutput::kBufferFrames);
+    spectrum_ = std::make_unique<SpectrumAnalyzer>(
+        mixRate, std::max<std::size_t>(SdlOutput::kBufferFrames, SnapcastOutput::kPeriodFrames),
+        std::chrono::milliseconds(settings_.spectrumDelayMs));
     spectrum_->setActive(spectrumActive_);
     // The notice crosses to the main thread as a queued call; mainThread_ is
     // destroyed only after the output has stopped, so it outlives every post.
@@ -43,20 +49,62 @@ bool SystemSoundLibrary::init(int mixRate, int maxChannels, unsigned /*flags*/) 
             Qt::QueuedConnection);
     };
     mixer_ = std::make_unique<Mixer>(maxChannels, std::move(notice), *spectrum_, cpu_);
-    Mixer& mixer = *mixer_;
-    sdl_ = SdlOutput::open(
-        output_, mixRate, [&mixer](float* out, std::size_t frames) { mixer.render(out, frames); },
-        log_);
-    if (!sdl_) {
+    output_ = openOutput(mixRate);
+    if (!output_) {
         mixer_.reset();
         spectrum_.reset();
         return fail(kErrInitialization);
     }
+    outputIdle_.setSingleShot(true);
+    outputIdle_.callOnTimeout(mainThread_.get(), [this] {
+        if (output_ && mixer_->idle()) {
+            output_->rest();
+        }
+    });
+    outputMayIdle();
     return true;
 }
 
+std::unique_ptr<AudioDevice> SystemSoundLibrary::openOutput(int mixRate) {
+    Mixer& mixer = *mixer_;
+    AudioOutput device = settings_.output;
+    if (device == AudioOutput::Snapcast) {
+        std::string error;
+        auto pipe = SnapcastOutput::open(
+            settings_.snapcastPipe, mixRate,
+            [&mixer](float* out, std::size_t frames, SnapcastOutput::Clock::duration lead) {
+                return mixer.render(out, frames, lead);
+            },
+            log_, cpu_, error);
+        if (pipe) {
+            return pipe;
+        }
+        if (log_) {
+            log_(error + "; playing through the silent output instead");
+        }
+        device = AudioOutput::Null;
+    }
+    return SdlOutput::open(
+        device, mixRate,
+        [&mixer](float* out, std::size_t frames) { static_cast<void>(mixer.render(out, frames)); },
+        log_);
+}
+
+bool SystemSoundLibrary::wakeOutput() {
+    outputIdle_.stop();
+    return output_->wake();
+}
+
+void SystemSoundLibrary::outputMayIdle() {
+    if (output_ && mixer_->idle()) {
+        outputIdle_.start(kOutputIdleDelay);
+    }
+}
+
 void SystemSoundLibrary::close() {
-    sdl_.reset();     // no output callback runs after this
+    outputIdle_.stop();
+    outputIdle_.disconnect();
+    output_.reset();  // no output callback runs after this
     streams_.clear(); // joins the decoder threads
     mixer_.reset();
     spectrum_.reset();
@@ -109,7 +157,14 @@ int SystemSoundLibrary::playStream(int channel, StreamHandle stream) {
     if (open->playback->ended()) {
         open->playback->seek(0); // a stream that played to its end starts again
     }
+    // Woken once the stream is attached: an output that sleeps while nothing
+    // plays must find it on its first pull.
     mixer_->attach(channel, *open->playback);
+    if (!wakeOutput()) {
+        mixer_->detach(*open->playback);
+        fail(kErrPlay); // the output device could not be opened again
+        return -1;
+    }
     return channel;
 }
 
@@ -120,6 +175,7 @@ bool SystemSoundLibrary::stopStream(StreamHandle stream) {
     }
     if (open->playback && mixer_) {
         mixer_->detach(*open->playback);
+        outputMayIdle();
     }
     return true;
 }
@@ -128,10 +184,10 @@ bool SystemSoundLibrary::setVolume(int channel, int volume) {
     if (!isInitialized()) {
         return fail(kErrUninitialized);
     }
-    if (!mixer_->isChannel(channel) || volume < 0 || volume > kMaxVolume) {
+    if (!mixer_->isChannel(channel) || volume < 0 || volume > protocol::kMaxVolume) {
         return fail(kErrInvalidParam);
     }
-    mixer_->setGain(channel, static_cast<float>(volume) / kMaxVolume);
+    mixer_->setGain(channel, static_cast<float>(volume) / protocol::kMaxVolume);
     return true;
 }
 
@@ -151,6 +207,10 @@ bool SystemSoundLibrary::setStreamTime(StreamHandle stream, int milliseconds) {
     // Past the end is the end: the stream finishes at once.
     open->playback->seek(open->lengthMs > 0 ? std::min(milliseconds, open->lengthMs)
                                             : milliseconds);
+    if (output_ && !mixer_->idle()) {
+        // A stream that had played to its end may play again.
+        static_cast<void>(wakeOutput());
+    }
     return true;
 }
 
@@ -182,9 +242,14 @@ void SystemSoundLibrary::deliverEnd(StreamHandle stream, std::uint64_t generatio
     onEnd();
 }
 
+std::unique_ptr<SoundLibrary> createSystemSoundLibrary(OutputSettings settings,
+                                                       std::function<void(std::string_view)> log) {
+    return std::make_unique<SystemSoundLibrary>(std::move(settings), std::move(log));
+}
+
 std::unique_ptr<SoundLibrary> createSystemSoundLibrary(AudioOutput output,
                                                        std::function<void(std::string_view)> log) {
-    return std::make_unique<SystemSoundLibrary>(output, std::move(log));
+    return createSystemSoundLibrary(OutputSettings{output, {}, 0}, std::move(log));
 }
 
 } // namespace tembrel::playback

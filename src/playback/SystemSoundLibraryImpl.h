@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/AudioDevice.h"
 #include "playback/CpuMeter.h"
 #include "playback/Mixer.h"
 #include "playback/PlaybackStream.h"
@@ -24,6 +27,10 @@ namespace tembrel::playback {
 // This layer offers everything callers of the 3.74 interface rely on.
 inline constexpr float kSystemLibraryVersion = 3.74f;
 inline constexpr int kDefaultStreamBufferMs = 1000;
+// The output device stays open this long after the last stream stopped: the
+// sound already handed to it plays out and the spectrum falls to silence as
+// before; then it is closed so that no audio thread wakes while nothing plays.
+inline constexpr std::chrono::milliseconds kOutputIdleDelay{1000};
 
 struct OpenStream {
     std::string path;
@@ -35,8 +42,9 @@ struct OpenStream {
 
 class SystemSoundLibrary final : public SoundLibrary {
 public:
-    SystemSoundLibrary(AudioOutput output, std::function<void(std::string_view)> log)
-        : output_(output), log_(std::move(log)), mainThread_(std::make_unique<QObject>()) {}
+    SystemSoundLibrary(OutputSettings settings, std::function<void(std::string_view)> log)
+        : settings_(std::move(settings)), log_(std::move(log)),
+          mainThread_(std::make_unique<QObject>()) {}
     ~SystemSoundLibrary() override { close(); }
     SystemSoundLibrary(const SystemSoundLibrary&) = delete;
     SystemSoundLibrary& operator=(const SystemSoundLibrary&) = delete;
@@ -44,7 +52,7 @@ public:
     float version() const override { return kSystemLibraryVersion; }
     bool init(int mixRate, int maxChannels, unsigned flags) override;
     void close() override;
-    bool isInitialized() const override { return sdl_ != nullptr; }
+    bool isInitialized() const override { return output_ != nullptr; }
     int lastError() const override { return error_; }
     void setStreamBufferSize(int milliseconds) override;
     void setSpectrumActive(bool active) override;
@@ -77,10 +85,18 @@ private:
     StreamHandle openInformation(const std::string& path);
     StreamHandle openPlayback(const std::string& path);
     StreamHandle store(OpenStream stream);
+    // The device chosen by the settings, pulling from mixer_.
+    std::unique_ptr<AudioDevice> openOutput(int mixRate);
+    // Main thread: opens the output again if it was closed for idleness;
+    // false when it cannot be opened.
+    [[nodiscard]] bool wakeOutput();
+    // Main thread: after a stream was stopped, closes the output once
+    // kOutputIdleDelay has passed with nothing playing.
+    void outputMayIdle();
     // Main thread: hands an end notice from the output thread to the stream's callback.
     void deliverEnd(StreamHandle stream, std::uint64_t generation);
 
-    AudioOutput output_;
+    OutputSettings settings_;
     std::function<void(std::string_view)> log_;
     mutable int error_ = kErrNone;
     int bufferMs_ = kDefaultStreamBufferMs;
@@ -90,11 +106,12 @@ private:
 
     // Receives the end notices queued from the output thread.
     std::unique_ptr<QObject> mainThread_;
+    QTimer outputIdle_;
     mutable CpuMeter cpu_;
     std::unique_ptr<SpectrumAnalyzer> spectrum_;
     std::unique_ptr<Mixer> mixer_;
     mutable std::map<StreamHandle, OpenStream> streams_;
-    std::unique_ptr<SdlOutput> sdl_; // last: its callback uses everything above
+    std::unique_ptr<AudioDevice> output_; // last: its thread uses everything above
 };
 
 } // namespace tembrel::playback

@@ -1,5 +1,5 @@
 // The start/stop toggle and its two sequences: listening, the library scan,
-// the sound library and the spectrum timer, and taking them down again.
+// the sound library and the spectrum stream, and taking them down again.
 #include "remote/CServerDlg.h"
 #include "remote/DecimalText.h"
 #include "remote/EventText.h"
@@ -36,7 +36,7 @@ void CServerDlg::startSequence() {
     if (libraryBuilt_) {
         library_.reset();
     }
-    library_.buildLibrary(locations_);
+    scanLibrary();
     libraryBuilt_ = true;
 
     appendLog("Start FMOD");
@@ -45,13 +45,32 @@ void CServerDlg::startSequence() {
         soundStarted_ = true;
     }
 
-    armTimer(kSpectrumTimerId, spectrum_.spectrumPeriodMs);
+    spectrum_.serverStarted();
+}
+
+void CServerDlg::scanLibrary() {
+    // The scan runs on the worker; users are served from the library as it
+    // is until the new one is complete and takes its place. A selection
+    // that then addresses nothing answers "no such ...".
+    scanner_.start(locations_, formats_, [this](library::CMediaLibrary& scanned) {
+        library_.replaceContents(std::move(scanned));
+    });
+}
+
+void CServerDlg::rescanLibrary() {
+    if (!isHosting()) {
+        startStopServer();
+        return;
+    }
+    appendLog("Rescan");
+    scanLibrary();
 }
 
 void CServerDlg::stopSequence() {
-    killTimer(kSpectrumTimerId);
+    spectrum_.serverStopped();
     engine_.shutdown();
     soundStarted_ = false;
+    scanner_.cancel();
     library_.reset();
     libraryBuilt_ = false;
     stopHost();

@@ -1,5 +1,6 @@
 // Runs the server without a window: log lines on standard output, SIGINT and
-// SIGTERM end it after the exit steps, SIGHUP restarts it (a rescan).
+// SIGTERM end it after the exit steps, SIGHUP rescans the library while users
+// stay connected (and starts a stopped server).
 #include "shell/HeadlessMain.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include "shell/ServerApp.h"
 #include "shell/ServiceNotifier.h"
 #include "shell/SignalWatcher.h"
+#include "shell/WebRemoteBanner.h"
 
 namespace tembrel::shell {
 
@@ -49,11 +51,7 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
         },
         [&] {
             service.reloading();
-            remote::CServerDlg& controller = server.controller();
-            if (controller.isHosting()) {
-                controller.startStopServer();
-            }
-            controller.startStopServer();
+            server.controller().rescanLibrary();
             service.ready();
         });
     if (!signalWatcher.isActive()) {
@@ -63,6 +61,9 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
     server.initialise();
     if (server.controller().isHosting()) {
         service.ready();
+    }
+    for (const std::string& line : webRemoteBanner(server.webRemote())) {
+        console.logLineAppended(line);
     }
     return QCoreApplication::exec();
 }

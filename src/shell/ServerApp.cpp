@@ -9,6 +9,7 @@
 
 #include <system_error>
 
+#include "shell/AudioChoice.h"
 #include "shell/SettingsBinding.h"
 
 namespace tembrel::shell {
@@ -18,6 +19,15 @@ namespace {
 [[nodiscard]] std::filesystem::path defaultUploadDir() {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return std::filesystem::path(data.toStdString()) / "tembrel-server" / "uploads";
+}
+
+// Beside an explicit settings file, so that servers run with different
+// settings keep different playlists; else in the user's state folder.
+[[nodiscard]] std::filesystem::path playlistFile(const ServerOptions& options) {
+    if (options.settingsFile) {
+        return std::filesystem::path(options.settingsFile->string() + ".playlist");
+    }
+    return PlaylistStateFile::defaultPath();
 }
 
 [[nodiscard]] remote::CServerDlg::Options controllerOptions(const ServerOptions& options) {
@@ -30,9 +40,10 @@ namespace {
 
 ServerApp::ServerApp(const ServerOptions& options, remote::ServerView& view)
     : view_(view), options_(options),
-      soundLibrary_(playback::createSystemSoundLibrary(
-          options.audio, [this](std::string_view line) { logFromAnyThread(line); })),
       settings_(options.settingsFile, [this](std::string_view line) { log(line); }),
+      soundLibrary_(playback::createSystemSoundLibrary(
+          outputSettings(options, settings_, [this](std::string_view line) { log(line); }),
+          [this](std::string_view line) { logFromAnyThread(line); })),
       controller_(
           std::make_unique<remote::CServerDlg>(*soundLibrary_, view, controllerOptions(options))) {
     logTarget_ = controller_.get();
@@ -75,7 +86,7 @@ void ServerApp::initialise() {
                              error.message());
     }
 
-    loadSettings(settings_, controller);
+    const LoadedSettings loaded = loadSettings(settings_, controller);
 
     bool fieldsOverridden = false;
     if (options_.port) {
@@ -93,18 +104,58 @@ void ServerApp::initialise() {
     if (fieldsOverridden) {
         controller.view().fieldsChanged();
     }
+    if (options_.formats) {
+        controller.setFormats(*options_.formats);
+    }
     if (options_.spectrum) {
         // Nobody is connected yet, so the rate's notice reaches no one.
         controller.setSpectrumRate(*options_.spectrum);
     }
 
+    if (loaded.keepPlaylist) {
+        playlistKeeper_ = std::make_unique<ControllerPlaylistKeeper>(controller);
+        playlistPersistence_ = std::make_unique<PlaylistPersistence>(
+            PlaylistStateFile(playlistFile(options_)), *playlistKeeper_,
+            [this](std::string_view line) { log(line); });
+        playlistPersistence_->restore();
+    }
+
     controller.playlist().clearPlayed();
     controller.updateServerButtons();
     controller.startStopServer();
+    if (playlistKeeper_) {
+        playlistKeeper_->resumePlayback();
+        playlistPersistence_->start();
+    }
+    startWebRemote(loaded.webPort);
+}
+
+void ServerApp::startWebRemote(int storedPort) {
+    if (options_.webOff || (storedPort == 0 && !options_.webPort && !options_.webOn)) {
+        log("Web remote off");
+        return;
+    }
+    const int port =
+        options_.webPort.value_or(storedPort != 0 ? storedPort : web::WebRemote::kDefaultPort);
+    web::WebRemote::Options webOptions;
+    webOptions.serverLimits.maxUsers = remote::CServerDlg::kMaxUsers;
+    webOptions.serverLimits.playlistCapacity = playback::CPlaylist::kPlaylistCapacity;
+    auto remote = std::make_unique<web::WebRemote>(*controller_, webOptions);
+    if (!remote->listen(port)) {
+        log("The web remote cannot listen on port " + std::to_string(port));
+        return;
+    }
+    webRemote_ = std::move(remote);
+    for (const std::string& url : webRemote_->urls()) {
+        log("Web remote: " + url);
+    }
 }
 
 void ServerApp::exit() {
     saveExitSettings(settings_, *controller_);
+    if (playlistPersistence_) {
+        playlistPersistence_->save();
+    }
 }
 
 void ServerApp::saveSettings() {

@@ -6,8 +6,11 @@
 #include "playback/SoundLibrary.h"
 #include "remote/CServerDlg.h"
 #include "remote/ServerView.h"
+#include "shell/ControllerPlaylistKeeper.h"
+#include "shell/PlaylistPersistence.h"
 #include "shell/ServerOptions.h"
 #include "shell/SettingsStore.h"
+#include "web/WebRemote.h"
 
 namespace tembrel::shell {
 
@@ -19,15 +22,18 @@ public:
     ServerApp(const ServerOptions& options, remote::ServerView& view);
     ~ServerApp();
 
-    // Loads the settings, applies the command-line overrides, clears the
-    // played marks, updates the buttons and starts the server.
+    // Loads the settings, applies the command-line overrides, puts back the
+    // kept playlist, clears the played marks, updates the buttons, starts the
+    // server and resumes a kept track where it was.
     void initialise();
-    // Saves the exit settings (volume and spectrum rate).
+    // Saves the exit settings (volume and spectrum rate) and the playlist.
     void exit();
     // The save button.
     void saveSettings();
 
     [[nodiscard]] remote::CServerDlg& controller() noexcept { return *controller_; }
+    // The web remote while it listens, else null.
+    [[nodiscard]] const web::WebRemote* webRemote() const noexcept { return webRemote_.get(); }
 
 private:
     // A line for the server log from the sound library or the settings
@@ -35,6 +41,9 @@ private:
     void log(std::string_view line);
     // The same from any thread: the log belongs to the main thread.
     void logFromAnyThread(std::string_view line);
+    // Starts the web remote on the port the command line or the settings
+    // give (`storedPort` 0: off) and logs its addresses.
+    void startWebRemote(int storedPort);
 
     // Expires with this object, so queued log lines never outlive it.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
@@ -42,9 +51,16 @@ private:
     // Set once the controller is constructed (it is declared last).
     remote::CServerDlg* logTarget_ = nullptr;
     ServerOptions options_;
+    SettingsStore settings_; // before the sound library, which it configures
     std::unique_ptr<playback::SoundLibrary> soundLibrary_;
-    SettingsStore settings_;
+    // Declared before the controller so that it goes last: the controller's
+    // host, stopping, still tells the web users (their sockets belong to the
+    // web remote). Set by initialise().
+    std::unique_ptr<web::WebRemote> webRemote_;
     std::unique_ptr<remote::CServerDlg> controller_;
+    // Keep the playlist across runs; left empty when the setting is off.
+    std::unique_ptr<ControllerPlaylistKeeper> playlistKeeper_;
+    std::unique_ptr<PlaylistPersistence> playlistPersistence_;
 };
 
 } // namespace tembrel::shell

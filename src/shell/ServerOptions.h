@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "library/AudioFormats.h"
 #include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
+#include "shell/AudioChoice.h"
 
 namespace tembrel::shell {
 
@@ -14,12 +16,21 @@ namespace tembrel::shell {
 // this run only.
 struct ServerOptions {
     bool headless = false;
+    // Show the window at start even where a notification area would hide it.
+    bool showWindow = false;
     std::optional<int> port;
     std::vector<std::string> locations; // up to five, Location1 first
-    playback::AudioOutput audio = playback::AudioOutput::Auto;
+    std::optional<AudioChoice> audio;   // none: the stored choice, else the default device
+    std::optional<int> spectrumDelayMs;
     std::filesystem::path uploadDir; // empty: the default under the XDG data folder
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store
+    // The web remote's port for this run (0: a free port); `webOff` turns the
+    // web remote off, `webOn` turns it on although the stored port is 0.
+    std::optional<int> webPort;
+    bool webOff = false;
+    bool webOn = false;
+    std::optional<library::AudioFormats> formats;      // overrides the stored Formats
 };
 
 } // namespace tembrel::shell

@@ -1,9 +1,13 @@
 // Starting and stopping the real server, and running the real client.
 #include "ServerProcess.h"
 
+#include <signal.h>
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+
+#include <sys/socket.h>
 
 #include <chrono>
 #include <fstream>
@@ -29,6 +33,23 @@ QProcessEnvironment quietEnvironment() {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
     return environment;
+}
+
+// Whether the server accepts connections. The probe is admitted as a user
+// like any other, so it ends its side and waits until the server has dropped
+// it: a test then starts with no user left over. (Merely closing it is not
+// enough: the server accepts every connection already queued before it reads
+// any, and could still count the probe while it admits a test's own burst of
+// connections.)
+bool probeAndLeave(int port) {
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    if (!probe.waitForConnected(kProbeIntervalMs)) {
+        return false;
+    }
+    ::shutdown(static_cast<int>(probe.socketDescriptor()), SHUT_WR);
+    return probe.state() == QAbstractSocket::UnconnectedState ||
+           probe.waitForDisconnected(kStartTimeoutMs);
 }
 
 RemoteRun collect(QProcess& process, bool finished) {
@@ -73,38 +94,50 @@ int freePort() {
 ServerProcess::ServerProcess(const QStringList& extra)
     : process_(std::make_unique<QProcess>()), port_(freePort()) {
     std::filesystem::create_directories(uploadDir());
-    QStringList arguments{QStringLiteral("--headless"),
-                          QStringLiteral("--audio"),
-                          QStringLiteral("null"),
-                          QStringLiteral("--port"),
-                          QString::number(port_),
-                          QStringLiteral("--location"),
-                          q(demoLibrary()),
-                          QStringLiteral("--settings"),
-                          q(dir_.path() / "settings.ini"),
-                          QStringLiteral("--upload-dir"),
-                          q(uploadDir())};
-    arguments += extra;
+    arguments_ = QStringList{QStringLiteral("--headless"),
+                             QStringLiteral("--audio"),
+                             QStringLiteral("null"),
+                             QStringLiteral("--port"),
+                             QString::number(port_),
+                             QStringLiteral("--location"),
+                             q(demoLibrary()),
+                             QStringLiteral("--settings"),
+                             q(settingsFile()),
+                             QStringLiteral("--upload-dir"),
+                             q(uploadDir())};
+    // Servers run in parallel: only a test that asks for the web remote gets one.
+    if (!extra.contains(QStringLiteral("--web-port"))) {
+        arguments_ += {QStringLiteral("--web"), QStringLiteral("off")};
+    }
+    arguments_ += extra;
+    (void)start();
+}
+
+bool ServerProcess::start() {
+    ready_ = false;
     process_->setProcessEnvironment(quietEnvironment());
     // A file, not a pipe: nobody drains a pipe while a test runs, and a full
     // one would stall the server.
     process_->setProcessChannelMode(QProcess::MergedChannels);
-    process_->setStandardOutputFile(q(dir_.path() / "server.log"));
-    process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments);
+    process_->setStandardOutputFile(q(dir_.path() / "server.log"), QIODevice::Append);
+    process_->start(QStringLiteral(TEMBREL_SERVER_BINARY), arguments_);
     if (!process_->waitForStarted(kStartTimeoutMs)) {
-        return;
+        return false;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
     while (Clock::now() < deadline && process_->state() == QProcess::Running) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port_));
-        if (probe.waitForConnected(kProbeIntervalMs)) {
-            probe.disconnectFromHost();
+        if (probeAndLeave(port_)) {
             ready_ = true;
-            return;
+            return true;
         }
         QThread::msleep(kProbeIntervalMs);
     }
+    return false;
+}
+
+bool ServerProcess::restart() {
+    const bool stopped = stop();
+    return start() && stopped;
 }
 
 ServerProcess::~ServerProcess() {
@@ -118,6 +151,11 @@ bool ServerProcess::stop() {
     process_->terminate();
     return process_->waitForFinished(kStopTimeoutMs) &&
            process_->exitStatus() == QProcess::NormalExit;
+}
+
+bool ServerProcess::signal(int number) const {
+    const qint64 pid = process_->processId();
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), number) == 0;
 }
 
 std::string ServerProcess::log() {

@@ -34,9 +34,21 @@ public:
     // True once the server accepts connections.
     [[nodiscard]] bool ready() const noexcept { return ready_; }
     [[nodiscard]] int port() const noexcept { return port_; }
+    // The server's process id (its main thread has the same id).
+    [[nodiscard]] qint64 pid() const { return process_->processId(); }
     [[nodiscard]] std::filesystem::path uploadDir() const { return dir_.path() / "uploads"; }
     // Stops the server with SIGTERM, as a service manager does.
     [[nodiscard]] bool stop();
+    // Sends a signal (SIGHUP: rescan) to the server.
+    [[nodiscard]] bool signal(int number) const;
+    // Starts it again after stop(), on the same port with the same folders
+    // and settings; true once it accepts connections.
+    [[nodiscard]] bool start();
+    // stop() and start().
+    [[nodiscard]] bool restart();
+    [[nodiscard]] std::filesystem::path settingsFile() const {
+        return dir_.path() / "settings.ini";
+    }
     // Everything the server wrote so far (its log), for failure messages.
     [[nodiscard]] std::string log();
 
@@ -45,6 +57,7 @@ public:
 
 private:
     TempDir dir_;
+    QStringList arguments_;
     std::unique_ptr<QProcess> process_;
     int port_ = 0;
     bool ready_ = false;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/MessageIds.h"
 #include "shell/ServerApp.h"
 
 namespace tembrel::test {
@@ -15,8 +16,10 @@ namespace tembrel::test {
 WindowHarness::WindowHarness() {
     options.settingsFile = std::filesystem::path(dir.filePath("settings.ini").toStdString());
     options.uploadDir = std::filesystem::path(dir.filePath("uploads").toStdString());
-    options.audio = playback::AudioOutput::Null;
+    options.audio = shell::AudioChoice{playback::AudioOutput::Null, {}};
     options.port = 0;
+    // Windows run in parallel: each web remote on a free port.
+    options.webPort = 0;
 }
 
 WindowHarness::~WindowHarness() = default;
@@ -64,7 +67,7 @@ std::unique_ptr<TestClient> WindowHarness::join(const std::string& name) {
     client->setAutoAnswerPings(true);
     EXPECT_TRUE(client->connectTo(port()));
     net::CNDKMessage hello;
-    hello.setId(remote::CServerDlg::kIdJoin);
+    hello.setId(protocol::kIdJoin);
     hello.appendText(name);
     EXPECT_TRUE(client->send(hello));
     const QString listed = QString::fromStdString(name);

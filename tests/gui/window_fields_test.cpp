@@ -160,5 +160,41 @@ TEST(WindowFields, MediaPathsFrameLiesBeneathTheFieldsItFrames) {
     }
 }
 
+TEST(WindowFields, ResizingGivesTheRoomToTheLogAndMaximiseWorks) {
+    using shell::MainWindow;
+    WindowHarness h;
+    MainWindow& w = h.open();
+    w.restoreWindow();
+    const auto& c = h.controls();
+    const QSize smallest = w.minimumSize();
+    EXPECT_FALSE(w.minimumSize() == w.maximumSize());
+    const QRect log = c.log->geometry();
+    const QRect status = c.statusLine->geometry();
+    const QRect location = c.locations[0]->geometry();
+
+    w.resize(smallest + QSize(200, 150));
+    pumpEvents(20);
+    EXPECT_EQ(c.log->size(), log.size() + QSize(200, 150));
+    EXPECT_EQ(c.statusLine->y(), status.y() + 150);
+    EXPECT_EQ(c.statusLine->width(), status.width() + 200);
+    EXPECT_EQ(c.locations[0]->width(), location.width() + 200);
+    EXPECT_TRUE(c.mediaPaths->geometry().contains(c.browse[0]->geometry()));
+    // The status line stays inside the window, below the log.
+    EXPECT_LE(c.statusLine->geometry().bottom(), w.height());
+    EXPECT_GT(c.statusLine->y(), c.log->geometry().bottom());
+
+    // Never smaller than the layout.
+    w.resize(smallest - QSize(50, 50));
+    pumpEvents(20);
+    EXPECT_EQ(w.size(), smallest);
+    EXPECT_EQ(c.log->geometry(), log);
+
+    w.showMaximized();
+    ASSERT_TRUE(waitUntil([&] { return w.isMaximized() && w.height() > smallest.height(); }));
+    pumpEvents(20);
+    EXPECT_GT(c.log->height(), log.height());
+    EXPECT_LE(c.statusLine->geometry().bottom(), w.height());
+}
+
 } // namespace
 } // namespace tembrel::test

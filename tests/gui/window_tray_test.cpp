@@ -5,15 +5,18 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
 
 #include "WindowHarness.h"
 #include "remote/CServerDlg.h"
+#include "shell/ServerApp.h"
 #include "shell/SettingsStore.h"
 #include "shell/gui/AboutBox.h"
 #include "shell/gui/TrayIcon.h"
+#include "shell/gui/WebCodeDialog.h"
 
 namespace tembrel::test {
 namespace {
@@ -28,7 +31,7 @@ using shell::MainWindow;
             tray.dspAction(SpectrumRate::Fps60).isChecked()};
 }
 
-TEST(WindowTray, MenuOffersOptionsDspAboutAndQuit) {
+TEST(WindowTray, MenuOffersOptionsDspWebCodeAboutAndQuit) {
     WindowHarness h;
     h.open();
     QStringList texts;
@@ -41,7 +44,8 @@ TEST(WindowTray, MenuOffersOptionsDspAboutAndQuit) {
             dsp = action->menu();
         }
     }
-    EXPECT_EQ(texts, (QStringList{"Options", "DSP", "&About Tembrel Quenmark...", "Quit"}));
+    EXPECT_EQ(texts, (QStringList{"Options", "DSP", "Web Remote QR Code...",
+                                  "&About Tembrel Server...", "Quit"}));
     ASSERT_NE(dsp, nullptr);
     QStringList rates;
     for (QAction* action : dsp->actions()) {
@@ -49,6 +53,26 @@ TEST(WindowTray, MenuOffersOptionsDspAboutAndQuit) {
         EXPECT_TRUE(action->isCheckable());
     }
     EXPECT_EQ(rates, (QStringList{"Off", "15fps", "30fps", "60fps"}));
+}
+
+TEST(WindowTray, WebCodeEntryShowsTheWebRemotesAddressAndItsCode) {
+    WindowHarness h;
+    h.open();
+    const web::WebRemote* remote = h.window().app().webRemote();
+    ASSERT_NE(remote, nullptr);
+    const auto url = remote->guestUrl();
+    ASSERT_TRUE(url);
+    h.window().trayIcon().webCodeAction().trigger();
+    auto* dialog = h.window().findChild<shell::WebCodeDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    QStringList texts;
+    bool hasCode = false;
+    for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+        texts << label->text();
+        hasCode = hasCode || !label->pixmap().isNull();
+    }
+    EXPECT_TRUE(texts.contains(QString::fromStdString(*url))) << texts.join('|').toStdString();
+    EXPECT_TRUE(hasCode);
 }
 
 TEST(WindowTray, DspEntriesSetTheRateAndMoveTheCheckMark) {
@@ -106,20 +130,78 @@ TEST(WindowTray, StartsHiddenAndHidesAgainWhenMinimised) {
     EXPECT_FALSE(w.isMinimized());
 }
 
-TEST(WindowTray, WithoutANotificationAreaTheWindowStaysReachable) {
+TEST(WindowTray, ShowFlagOpensTheWindowAtStartEvenWithATray) {
+    WindowHarness h;
+    h.options.showWindow = true;
+    MainWindow& w = h.open(MainWindow::TrayMode::Available);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(h.controller().isHosting());
+    // Close still hides it behind the icon.
+    h.controls().close->click();
+    ASSERT_TRUE(waitUntil([&] { return !w.isVisible(); }));
+}
+
+[[nodiscard]] QMessageBox* closeQuestion(MainWindow& w) {
+    QMessageBox* box = nullptr;
+    EXPECT_TRUE(waitUntil([&] {
+        box = w.findChild<QMessageBox*>(QStringLiteral("closeQuestion"));
+        return box != nullptr && box->isVisible();
+    }));
+    return box;
+}
+
+[[nodiscard]] QAbstractButton* buttonLabelled(QMessageBox& box, const QString& text) {
+    for (QAbstractButton* button : box.buttons()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+TEST(WindowTray, WithoutANotificationAreaCloseAsksAndNeverStrandsTheWindow) {
     WindowHarness h;
     MainWindow& w = h.open(MainWindow::TrayMode::Unavailable);
+    // Nothing to hide in: the window starts open.
     EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.isMinimized());
-    EXPECT_EQ(
-        h.logLines().count("No notification area: the window stays in the taskbar when minimised."),
-        1);
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_EQ(h.logLines().count(
+                  "No notification area: the window stays open, and Close asks before quitting."),
+              1);
 
-    w.restoreWindow();
+    // Cancel keeps everything as it was.
     h.controls().close->click();
+    QMessageBox* box = closeQuestion(w);
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::Cancel)->click();
+    pumpEvents(50);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_EQ(h.exitedCount, 0);
+
+    // Minimise leaves the window in the taskbar, never hidden.
+    h.controls().close->click();
+    box = closeQuestion(w);
+    ASSERT_NE(box, nullptr);
+    QAbstractButton* minimise = buttonLabelled(*box, QStringLiteral("&Minimise to Taskbar"));
+    ASSERT_NE(minimise, nullptr);
+    minimise->click();
     pumpEvents(50);
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.isMinimized());
+    EXPECT_EQ(h.exitedCount, 0);
+
+    // Quit runs the exit steps.
+    w.restoreWindow();
+    h.controls().close->click();
+    box = closeQuestion(w);
+    ASSERT_NE(box, nullptr);
+    QAbstractButton* quit = buttonLabelled(*box, QStringLiteral("&Quit"));
+    ASSERT_NE(quit, nullptr);
+    quit->click();
+    EXPECT_EQ(h.exitedCount, 1);
+    EXPECT_EQ(h.storedValue("Settings2Saved"), QStringLiteral("SettingsSaved"));
 }
 
 TEST(WindowTray, AboutBoxShowsIconVersionAndClosesWithOk) {

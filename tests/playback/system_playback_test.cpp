@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "playback/SystemSoundLibraryImpl.h"
 #include "support/AudioFixtures.h"
 #include "system_library_support.h"
 
@@ -70,6 +72,30 @@ TEST_F(SystemPlayback, StopKeepsThePositionAndPlayResumesFromIt) {
     ASSERT_TRUE(pumpUntil([&] { return library_->streamTime(stream) > stoppedAt + 200; }, 3s));
     // Resumed, not restarted.
     EXPECT_GT(library_->streamTime(stream), stoppedAt);
+}
+
+TEST_F(SystemPlayback, PlaysOnAfterTheIdleOutputWasClosed) {
+    const StreamHandle stream = open("idle.mp3", 2.0);
+    int ends = 0;
+    library_->setEndCallback(stream, [&] { ++ends; });
+    ASSERT_EQ(library_->playStream(kChannel, stream), kChannel);
+    ASSERT_TRUE(pumpUntil([&] { return library_->streamTime(stream) >= 500; }, 3s));
+    ASSERT_TRUE(library_->stopStream(stream));
+    const int stoppedAt = library_->streamTime(stream);
+    // Nothing plays for longer than the output stays open.
+    pumpFor(playback::kOutputIdleDelay + 500ms);
+    EXPECT_EQ(library_->streamTime(stream), stoppedAt);
+    playback::Spectrum spectrum{};
+    spectrum.fill(0.5f);
+    ASSERT_TRUE(library_->readSpectrum(spectrum));
+    EXPECT_EQ(*std::max_element(spectrum.begin(), spectrum.end()), 0.0f);
+    // Played again: it resumes where it stopped and ends in real time.
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(library_->playStream(kChannel, stream), kChannel);
+    ASSERT_TRUE(pumpUntil([&] { return ends > 0; }, 8s));
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(2000 - stoppedAt - 300));
+    EXPECT_GE(library_->streamTime(stream), 1950);
 }
 
 TEST_F(SystemPlayback, SetStreamTimeMovesThePosition) {

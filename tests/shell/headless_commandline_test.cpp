@@ -24,26 +24,31 @@ TEST(CommandLineFlags, NoFlagsRunWithStoredSettings) {
     EXPECT_FALSE(result.options.headless);
     EXPECT_FALSE(result.options.port.has_value());
     EXPECT_TRUE(result.options.locations.empty());
-    EXPECT_EQ(result.options.audio, playback::AudioOutput::Auto);
+    EXPECT_FALSE(result.options.audio.has_value());
+    EXPECT_FALSE(result.options.spectrumDelayMs.has_value());
     EXPECT_FALSE(result.options.spectrum.has_value());
     EXPECT_FALSE(result.options.settingsFile.has_value());
     EXPECT_TRUE(result.options.uploadDir.empty());
 }
 
 TEST(CommandLineFlags, EveryFlagWithItsValue) {
-    const CommandLine result =
-        parse({"--headless", "--port", "6100", "--location", "/a", "--location=/b", "--settings",
-               "/tmp/s.ini", "--audio", "null", "--upload-dir", "/tmp/up", "--spectrum", "30"});
+    const CommandLine result = parse(
+        {"--headless", "--port", "6100", "--location", "/a", "--location=/b", "--settings",
+         "/tmp/s.ini", "--audio", "null", "--upload-dir", "/tmp/up", "--spectrum", "30", "--show"});
     ASSERT_EQ(result.action, CommandLine::Action::Run) << result.error;
     EXPECT_TRUE(result.options.headless);
+    EXPECT_TRUE(result.options.showWindow);
     EXPECT_EQ(result.options.port, 6100);
     EXPECT_EQ(result.options.locations, (std::vector<std::string>{"/a", "/b"}));
     EXPECT_EQ(result.options.settingsFile, std::filesystem::path("/tmp/s.ini"));
-    EXPECT_EQ(result.options.audio, playback::AudioOutput::Null);
+    EXPECT_EQ(result.options.audio, (AudioChoice{playback::AudioOutput::Null, {}}));
     EXPECT_EQ(result.options.uploadDir, std::filesystem::path("/tmp/up"));
     EXPECT_EQ(result.options.spectrum, remote::SpectrumRate::Fps30);
     EXPECT_EQ(parse({"--spectrum", "off"}).options.spectrum, remote::SpectrumRate::Off);
     EXPECT_EQ(parse({"--spectrum=60"}).options.spectrum, remote::SpectrumRate::Fps60);
+    EXPECT_EQ(parse({"--audio=snapcast:/run/snap fifo", "--spectrum-delay", "1200"}).options.audio,
+              (AudioChoice{playback::AudioOutput::Snapcast, "/run/snap fifo"}));
+    EXPECT_EQ(parse({"--spectrum-delay=1200"}).options.spectrumDelayMs, 1200);
 }
 
 TEST(CommandLineFlags, HelpAndVersion) {
@@ -54,14 +59,24 @@ TEST(CommandLineFlags, HelpAndVersion) {
 }
 
 TEST(CommandLineFlags, BadFlagsAreErrors) {
-    const std::vector<std::vector<std::string_view>> bad{{"--bogus"},       {"-x"},
-                                                         {"--port"},        {"--port", "x"},
-                                                         {"--port", "-1"},  {"--port", "65536"},
-                                                         {"--port", "80a"}, {"--audio", "loud"},
-                                                         {"--audio"},       {"--spectrum", "45"},
-                                                         {"--location"},    {"--settings", ""},
-                                                         {"--upload-dir"},  {"--headless=yes"},
-                                                         {"positional"}};
+    const std::vector<std::vector<std::string_view>> bad{{"--bogus"},
+                                                         {"-x"},
+                                                         {"--port"},
+                                                         {"--port", "x"},
+                                                         {"--port", "-1"},
+                                                         {"--port", "65536"},
+                                                         {"--port", "80a"},
+                                                         {"--audio", "loud"},
+                                                         {"--audio"},
+                                                         {"--spectrum", "45"},
+                                                         {"--location"},
+                                                         {"--settings", ""},
+                                                         {"--upload-dir"},
+                                                         {"--headless=yes"},
+                                                         {"positional"},
+                                                         {"--audio", "snapcast:"},
+                                                         {"--spectrum-delay", "-1"},
+                                                         {"--spectrum-delay", "10001"}};
     for (const auto& args : bad) {
         const CommandLine result = parse(args);
         EXPECT_EQ(result.action, CommandLine::Action::Error) << args.front();

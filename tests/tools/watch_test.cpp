@@ -2,10 +2,15 @@
 // the events it shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
 #include "Spectrum.h"
 #include "WatchScreen.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 using namespace std::chrono_literals;
@@ -22,20 +27,20 @@ net::CNDKMessage message(std::int32_t id, std::string_view name, std::string_vie
 constexpr std::string_view kFrame = "100\\0\\50\\-3\\150\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11";
 
 TEST(Spectrum, ParsesExactlySixteenNumbers) {
-    const auto bands = parseSpectrum(kFrame);
+    const auto bands = protocol::parseBands(kFrame);
     ASSERT_TRUE(bands);
     EXPECT_EQ((*bands)[0], 100);
     EXPECT_EQ((*bands)[3], -3);
     EXPECT_EQ((*bands)[15], 11);
-    EXPECT_FALSE(parseSpectrum("1\\2\\3"));
-    EXPECT_FALSE(parseSpectrum(std::string(kFrame) + "\\12"));
-    EXPECT_FALSE(parseSpectrum("1\\\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
-    EXPECT_FALSE(parseSpectrum("x\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
-    EXPECT_FALSE(parseSpectrum(""));
+    EXPECT_FALSE(protocol::parseBands("1\\2\\3"));
+    EXPECT_FALSE(protocol::parseBands(std::string(kFrame) + "\\12"));
+    EXPECT_FALSE(protocol::parseBands("1\\\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
+    EXPECT_FALSE(protocol::parseBands("x\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
+    EXPECT_FALSE(protocol::parseBands(""));
 }
 
 TEST(Spectrum, BarsHaveEighthLineResolutionAndClamp) {
-    const auto bands = *parseSpectrum(kFrame);
+    const auto bands = *protocol::parseBands(kFrame);
     const auto rows = spectrumRows(bands, 2, 1);
     ASSERT_EQ(rows.size(), 2u);
     // Band 0 (100): full in both rows. Band 1 (0): blank. Band 2 (50):
@@ -92,12 +97,73 @@ TEST(WatchScreen, ShowsSpectrumOffOrTheBars) {
     EXPECT_TRUE(off.starts_with("\x1b[H"));
     EXPECT_NE(off.find("Ice Road   [1/3]"), std::string::npos);
 
-    const std::string on = renderWatchScreen("localhost:6000", status, parseSpectrum(kFrame), "");
+    const std::string on =
+        renderWatchScreen("localhost:6000", status, protocol::parseBands(kFrame), "");
     EXPECT_EQ(on.find("spectrum off"), std::string::npos);
     EXPECT_NE(on.find("█"), std::string::npos);
 
     EXPECT_NE(watchLine(status, std::nullopt).find("spectrum off"), std::string::npos);
 }
 
+// The lines of a drawn screen as the terminal shows them: escape sequences
+// left out, each UTF-8 character one column.
+std::vector<std::string> visibleLines(const std::string& screen) {
+    std::vector<std::string> lines(1);
+    for (std::size_t i = 0; i < screen.size(); ++i) {
+        if (screen[i] == '\x1b') {
+            while (i < screen.size() && !std::isalpha(static_cast<unsigned char>(screen[i]))) {
+                ++i;
+            }
+            continue;
+        }
+        if (screen[i] == '\n') {
+            lines.emplace_back();
+        } else {
+            lines.back() += screen[i];
+        }
+    }
+    return lines;
+}
+
+std::size_t columns(const std::string& line) {
+    return static_cast<std::size_t>(std::count_if(line.begin(), line.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    }));
+}
+
+TEST(WatchScreen, FitsASmallTerminalAndKeepsWhatMatters) {
+    PlayerStatus status;
+    status.state = "Playing";
+    status.current =
+        TrackInfo{"A Title Long Enough To Need Cutting On A Small Screen", "Album", "Artist"};
+    status.trackNumber = 1;
+    status.playlistLength = 3;
+    status.shuffle = false;
+    status.repeat = true;
+    for (const auto& spectrum :
+         {protocol::parseBands(kFrame), std::optional<protocol::BandValues>{}}) {
+        const std::string screen =
+            renderWatchScreen("localhost:6000", status, spectrum, "bob joined", kSmallestScreen);
+        const auto lines = visibleLines(screen);
+        EXPECT_LE(lines.size(), 14u) << screen;
+        for (const auto& line : lines) {
+            EXPECT_LE(columns(line), 40u) << line;
+        }
+        const std::string all = screen;
+        for (const char* part : {"Playing", "Vol ", "Repeat on", "bob joined", "q quit"}) {
+            EXPECT_NE(all.find(part), std::string::npos) << part << "\n" << screen;
+        }
+        if (spectrum) {
+            EXPECT_NE(all.find("█"), std::string::npos);
+        } else {
+            EXPECT_NE(all.find("spectrum off"), std::string::npos);
+        }
+    }
+    // A roomy terminal gets the blank lines and all eight rows of bars.
+    const auto roomy = visibleLines(renderWatchScreen(
+        "localhost:6000", status, protocol::parseBands(kFrame), "", ScreenSize{100, 40}));
+    EXPECT_EQ(roomy.size(), 20u);
+}
+
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client

@@ -19,7 +19,11 @@ inline constexpr const char* kSaveToolTip = "Save Settings";
 inline constexpr const char* kBrowseTitle = "Choose Folder for Default";
 inline constexpr const char* kIntegerRequired = "Please enter an integer.";
 inline constexpr const char* kNoTrayLog =
-    "No notification area: the window stays in the taskbar when minimised.";
+    "No notification area: the window stays open, and Close asks before quitting.";
+inline constexpr const char* kCloseWithoutTray =
+    "There is no notification area to keep Tembrel Server in.\n"
+    "Quit the server, or minimise the window to the taskbar?";
+inline constexpr const char* kMinimiseToTaskbar = "&Minimise to Taskbar";
 
 inline constexpr const char* kTrayOptions = "Options";
 inline constexpr const char* kTrayDsp = "DSP";
@@ -28,10 +32,15 @@ inline constexpr const char* kTrayDsp15 = "15fps";
 inline constexpr const char* kTrayDsp30 = "30fps";
 inline constexpr const char* kTrayDsp60 = "60fps";
 inline constexpr const char* kTrayQuit = "Quit";
+inline constexpr const char* kWebCodeEntry = "Web Remote QR Code...";
+inline constexpr const char* kWebCodeTitle = "Web Remote";
+inline constexpr const char* kWebRemoteOff = "The web remote is off.";
 
-inline constexpr const char* kAboutEntry = "&About Tembrel Quenmark...";
+// The program's name is Tembrel Server wherever the user reads it; the
+// settings file alone keeps the older "Quenmark" name.
+inline constexpr const char* kAboutEntry = "&About Tembrel Server...";
 inline constexpr const char* kAboutTitle = "About Tembrel Server";
-inline constexpr const char* kAboutVersion = "Tembrel Server Version 0.9b";
+inline constexpr const char* kAboutVersion = "Tembrel Server Version " TEMBREL_VERSION;
 inline constexpr const char* kAboutCredits = "Built on Qt, FFmpeg, TagLib, SDL2 and FFTW.";
 inline constexpr const char* kOk = "OK";
 

@@ -18,6 +18,7 @@
 #include "shell/gui/GuiResources.h"
 #include "shell/gui/GuiTexts.h"
 #include "shell/gui/TrayIcon.h"
+#include "shell/gui/WebCodeDialog.h"
 
 namespace tembrel::shell {
 
@@ -40,9 +41,9 @@ namespace {
 MainWindow::MainWindow(const ServerOptions& options, TrayMode trayMode)
     : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                           Qt::WindowCloseButtonHint),
+                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       controls_(createMainWindowControls(*this)), tray_(std::make_unique<TrayIcon>(programIcon())),
-      hidesOnMinimise_(trayWanted(trayMode)) {
+      hidesOnMinimise_(trayWanted(trayMode)), showAtStart_(options.showWindow) {
     setWindowTitle(QString::fromUtf8(texts::kProgramTitle));
     app_ = std::make_unique<ServerApp>(options, *this);
     connectControls();
@@ -62,6 +63,7 @@ void MainWindow::initMainWindow() {
     about.setShortcut(QKeySequence::HelpContents);
     about.setShortcutContext(Qt::WindowShortcut);
     addAction(&about);
+    addAction(&tray_->webCodeAction());
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     setWindowIcon(programIcon());
@@ -77,12 +79,13 @@ void MainWindow::initMainWindow() {
     // starts the server.
     app_->initialise();
 
-    // The window starts minimised: hidden behind the tray icon where there is
-    // one, otherwise in the taskbar, so it can always be reached again.
-    if (hidesOnMinimise_) {
-        hide();
+    // With a notification area the window starts hidden behind its icon
+    // unless asked to show. Without one it starts open: a window minimised
+    // where there is no taskbar either could never be reached again.
+    if (showAtStart_ || !hidesOnMinimise_) {
+        restoreWindow();
     } else {
-        showMinimized();
+        hide();
     }
 }
 
@@ -96,7 +99,7 @@ void MainWindow::connectControls() {
     connect(c.disconnectAll, &QPushButton::clicked, this,
             [this] { app_->controller().disconnectAllUsers(); });
     connect(c.save, &QPushButton::clicked, this, [this] { app_->saveSettings(); });
-    connect(c.close, &QPushButton::clicked, this, &QWidget::showMinimized);
+    connect(c.close, &QPushButton::clicked, this, &MainWindow::closeButton);
 
     connect(c.users, &QListWidget::itemSelectionChanged, this, [this] {
         if (refreshing_) {
@@ -127,6 +130,7 @@ void MainWindow::connectControls() {
 void MainWindow::connectTray() {
     connect(tray_.get(), &TrayIcon::restoreRequested, this, &MainWindow::restoreWindow);
     connect(tray_.get(), &TrayIcon::aboutRequested, this, &MainWindow::showAboutBox);
+    connect(tray_.get(), &TrayIcon::webCodeRequested, this, &MainWindow::showWebCode);
     connect(tray_.get(), &TrayIcon::quitRequested, this, &MainWindow::exitMainWindow);
     connect(tray_.get(), &TrayIcon::spectrumRateChosen, this,
             [this](remote::SpectrumRate rate) { app_->controller().setSpectrumRate(rate); });
@@ -168,6 +172,18 @@ void MainWindow::showAboutBox() {
     aboutBox_->open();
 }
 
+void MainWindow::showWebCode() {
+    if (webCodeDialog_) {
+        webCodeDialog_->raise();
+        webCodeDialog_->activateWindow();
+        return;
+    }
+    const web::WebRemote* remote = app_->webRemote();
+    webCodeDialog_ = new WebCodeDialog(remote != nullptr ? remote->guestUrl() : std::nullopt, this);
+    webCodeDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    webCodeDialog_->open();
+}
+
 void MainWindow::exitMainWindow() {
     if (exited_) {
         return;
@@ -181,6 +197,40 @@ void MainWindow::exitMainWindow() {
 
 void MainWindow::reject() {
     exitMainWindow();
+}
+
+void MainWindow::closeButton() {
+    if (hidesOnMinimise_) {
+        showMinimized();
+        return;
+    }
+    // Nothing to hide in: leave the choice to the user, without blocking the
+    // event loop while the question is open.
+    if (closeQuestion_) {
+        closeQuestion_->raise();
+        closeQuestion_->activateWindow();
+        return;
+    }
+    auto* box =
+        new QMessageBox(QMessageBox::Question, QString::fromUtf8(texts::kProgramTitle),
+                        QString::fromUtf8(texts::kCloseWithoutTray), QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("closeQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    QPushButton* quit = box->addButton(QString::fromUtf8(texts::kQuit), QMessageBox::AcceptRole);
+    QPushButton* minimise =
+        box->addButton(QString::fromUtf8(texts::kMinimiseToTaskbar), QMessageBox::ActionRole);
+    box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(QMessageBox::Cancel);
+    connect(quit, &QPushButton::clicked, this, &MainWindow::exitMainWindow);
+    connect(minimise, &QPushButton::clicked, this, &QWidget::showMinimized);
+    closeQuestion_ = box;
+    box->show();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    fitMainWindowControls(controls_, *this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -18,6 +18,7 @@
 namespace tembrel::shell {
 
 class AboutBox;
+class WebCodeDialog;
 class ServerApp;
 class TrayIcon;
 
@@ -62,6 +63,8 @@ public slots:
     // Shows the window in its normal state in front of the others.
     void restoreWindow();
     void showAboutBox();
+    // The QR code of the web remote's address for guests.
+    void showWebCode();
     // The window's cancel command (Escape).
     void reject() override;
 
@@ -71,21 +74,28 @@ signals:
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void connectControls();
     void connectTray();
     void browseLocation(int index);
+    // The Close button: minimise (and hide) where a notification area keeps
+    // the program reachable; otherwise ask whether to quit or minimise.
+    void closeButton();
     QMessageBox* openBox(const QString& caption, const QString& text, QMessageBox::Icon icon);
 
     MainWindowControls controls_;
     std::unique_ptr<TrayIcon> tray_;
     bool hidesOnMinimise_ = false;
+    bool showAtStart_ = false;
     bool exited_ = false;
     // Set while the controller's values are copied into the fields, so the
     // copies are not written back.
     bool refreshing_ = false;
     QPointer<AboutBox> aboutBox_;
+    QPointer<WebCodeDialog> webCodeDialog_;
+    QPointer<QMessageBox> closeQuestion_;
     std::vector<QPointer<QMessageBox>> notices_;
     // Last member: the controller goes before the controls it reports to.
     std::unique_ptr<ServerApp> app_;

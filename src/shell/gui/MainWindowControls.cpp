@@ -2,12 +2,15 @@
 // so they are created in the window's tab order; positions are dialog units.
 #include "shell/gui/MainWindowControls.h"
 
+#include <algorithm>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRect>
 
 #include "shell/gui/DialogUnits.h"
 #include "shell/gui/GuiResources.h"
@@ -30,6 +33,10 @@ constexpr int kLocationHeight = 12;
 constexpr int kWindowWidth = 207;
 constexpr int kWindowHeight = 227;
 constexpr int kFloppyPixels = 16;
+// The log and the status line, at the window's smallest size.
+constexpr QRect kLogRect{10, 145, 189, 59};
+constexpr QRect kStatusRect{9, 206, 189, 14};
+constexpr QRect kMediaPathsRect{8, 55, 193, 86};
 
 template <typename Widget, typename... Args>
 Widget* place(QWidget& window, const DialogUnits& units, const char* name, QRect dialogRect,
@@ -68,11 +75,11 @@ MainWindowControls createMainWindowControls(QWidget& window) {
     c.disconnectAll = place<QPushButton>(window, units, "disconnectAllButton", {67, 23, 65, 14},
                                          text(texts::kDisconnectAll));
 
-    c.log = place<QPlainTextEdit>(window, units, "serverLog", {10, 145, 189, 59});
+    c.log = place<QPlainTextEdit>(window, units, "serverLog", kLogRect);
     c.log->setReadOnly(true);
     c.log->setMaximumBlockCount(kMaxLogLines);
     c.log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    c.statusLine = place<QLineEdit>(window, units, "statusLine", {9, 206, 189, 14});
+    c.statusLine = place<QLineEdit>(window, units, "statusLine", kStatusRect);
     c.statusLine->setReadOnly(true);
 
     const auto location = [&](int i) {
@@ -97,7 +104,7 @@ MainWindowControls createMainWindowControls(QWidget& window) {
     c.save->setIconSize({kFloppyPixels, kFloppyPixels});
     c.save->setToolTip(text(texts::kSaveToolTip));
     browse(0);
-    c.mediaPaths = place<QGroupBox>(window, units, "mediaPathsGroup", {8, 55, 193, 86},
+    c.mediaPaths = place<QGroupBox>(window, units, "mediaPathsGroup", kMediaPathsRect,
                                     text(texts::kMediaPaths));
     // The frame is created after the first Location (tab order) but must lie
     // beneath every field it frames, or it would take their mouse clicks.
@@ -111,8 +118,34 @@ MainWindowControls createMainWindowControls(QWidget& window) {
     c.close =
         place<QPushButton>(window, units, "closeButton", {135, 23, 65, 14}, text(texts::kClose));
 
-    window.setFixedSize(units.size(kWindowWidth, kWindowHeight));
+    // The layout's size is the smallest; a larger window gives the room to
+    // the log (both ways) and to the Media Paths fields (in width).
+    const QSize smallest = units.size(kWindowWidth, kWindowHeight);
+    window.setMinimumSize(smallest);
+    window.resize(smallest);
     return c;
+}
+
+void fitMainWindowControls(const MainWindowControls& c, const QWidget& window) {
+    const DialogUnits units(window.font());
+    const QSize smallest = units.size(kWindowWidth, kWindowHeight);
+    const int dx = std::max(0, window.width() - smallest.width());
+    const int dy = std::max(0, window.height() - smallest.height());
+    const auto grown = [&](QRect dialogRect, int wider, int taller, int down) {
+        const QRect r =
+            units.rect(dialogRect.x(), dialogRect.y(), dialogRect.width(), dialogRect.height());
+        return QRect(r.x(), r.y() + down, r.width() + wider, r.height() + taller);
+    };
+    c.log->setGeometry(grown(kLogRect, dx, dy, 0));
+    c.statusLine->setGeometry(grown(kStatusRect, dx, 0, dy));
+    c.mediaPaths->setGeometry(grown(kMediaPathsRect, dx, 0, 0));
+    for (std::size_t i = 0; i < c.locations.size(); ++i) {
+        const int row = kLocationRows[i];
+        c.locations[i]->setGeometry(
+            grown({kLocationLeft, row, kLocationWidth, kLocationHeight}, dx, 0, 0));
+        c.browse[i]->setGeometry(
+            units.rect(kBrowseLeft, row, kBrowseWidth, kLocationHeight).translated(dx, 0));
+    }
 }
 
 } // namespace tembrel::shell

@@ -35,7 +35,11 @@ struct MainWindowControls {
     std::array<QPushButton*, kLocations> browse{};
 };
 
-// Creates every control as a child of `window` and sizes the window.
+// Creates every control as a child of `window` and gives the window its
+// smallest size.
 [[nodiscard]] MainWindowControls createMainWindowControls(QWidget& window);
+// Places the controls for the window's current size: the log takes the extra
+// height and width, the status line stays under it, the Media Paths widen.
+void fitMainWindowControls(const MainWindowControls& controls, const QWidget& window);
 
 } // namespace tembrel::shell

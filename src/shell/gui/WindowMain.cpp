@@ -4,11 +4,23 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
+#include "shell/ServerApp.h"
 #include "shell/SignalWatcher.h"
+#include "shell/WebRemoteBanner.h"
 #include "shell/gui/GuiResources.h"
 #include "shell/gui/MainWindow.h"
 
 namespace tembrel::shell {
+
+namespace {
+
+// The installed desktop entry's name, so Wayland desktops match the window
+// to its entry and icon.
+constexpr auto kDesktopFileName = "org.orvanik.TembrelServer";
+
+} // namespace
 
 int runWindowed(int argc, char** argv, const ServerOptions& options) {
     QApplication app(argc, argv);
@@ -16,6 +28,7 @@ int runWindowed(int argc, char** argv, const ServerOptions& options) {
     // notice must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     applyDialogColours(app);
 
     MainWindow window(options);
@@ -27,6 +40,12 @@ int runWindowed(int argc, char** argv, const ServerOptions& options) {
     // SIGINT and SIGTERM end the program with the exit steps, as Quit does.
     const SignalWatcher signalWatcher([&window] { window.exitMainWindow(); }, {});
     window.initMainWindow();
+    // The window shows the code on request; the terminal the program was
+    // started from gets it at once.
+    for (const std::string& line : webRemoteBanner(window.app().webRemote())) {
+        std::puts(line.c_str());
+    }
+    std::fflush(stdout);
     return QApplication::exec();
 }
 
