@@ -123,6 +123,27 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
                 return failure("--upload-dir needs a folder");
             }
             options.uploadDir = std::filesystem::path(*text);
+        } else if (flag == "--listen") {
+            const auto text = value();
+            QHostAddress address;
+            if (!text || !address.setAddress(QString::fromUtf8(
+                             text->data(), static_cast<qsizetype>(text->size())))) {
+                return failure("--listen needs an IP address");
+            }
+            if (options.listen.size() == kMaxListenFlags) {
+                return failure("--listen may be given at most 16 times");
+            }
+            options.listen.push_back(address);
+        } else if (flag == "--allow") {
+            const auto text = value();
+            const auto network = text ? net::AddressPolicy::parseNetwork(*text) : std::nullopt;
+            if (!network) {
+                return failure("--allow needs a network such as 192.168.0.0/16 or an address");
+            }
+            if (options.allow.size() == kMaxAllowFlags) {
+                return failure("--allow may be given at most 64 times");
+            }
+            options.allow.push_back(*network);
         } else if (flag == "--spectrum") {
             const auto text = value();
             const auto rate = text ? parseSpectrum(*text) : std::nullopt;
@@ -151,6 +172,11 @@ std::string usageText(std::string_view programName) {
             "  --audio null|auto       silent output, or the default device (auto)\n"
             "  --upload-dir DIR        store uploaded files in DIR\n"
             "  --spectrum off|15|30|60 spectrum updates per second for this run\n"
+            "  --listen ADDRESS        listen on this address only (repeatable);\n"
+            "                          default: every interface\n"
+            "  --allow CIDR            admit peers from this network only (repeatable);\n"
+            "                          default: loopback, private, link-local and\n"
+            "                          100.64.0.0/10; 0.0.0.0/0 and ::/0 admit everyone\n"
             "  --help                  show this text\n"
             "  --version               show the version\n"
             "\n"

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "shell/HeadlessConsole.h"
@@ -14,6 +16,20 @@
 namespace tembrel::shell {
 
 namespace {
+
+// Exit status of a headless server that cannot listen, so that a service
+// manager sees the failure.
+constexpr int kCannotListenExitCode = 1;
+
+// Says why listening failed, in the log and on standard error.
+void reportCannotListen(HeadlessConsole& console, remote::CServerDlg& controller) {
+    const std::string& reason = controller.listenError();
+    const std::string line =
+        "Cannot start the server: " +
+        (reason.empty() ? std::string("the port is not a whole number") : reason);
+    console.logLineAppended(line);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 [[nodiscard]] std::string_view environment(const char* name) {
     const char* value = std::getenv(name);
@@ -50,12 +66,22 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
                 controller.startStopServer();
             }
             controller.startStopServer();
+            if (!controller.isHosting() && !exiting) {
+                exiting = true;
+                reportCannotListen(console, controller);
+                server.exit();
+                QCoreApplication::exit(kCannotListenExitCode);
+            }
         });
     if (!signalWatcher.isActive()) {
         console.logLineAppended("Signals cannot be watched: SIGTERM ends the server at once.");
     }
 
     server.initialise();
+    if (!server.controller().isHosting()) {
+        reportCannotListen(console, server.controller());
+        return kCannotListenExitCode;
+    }
     return QCoreApplication::exec();
 }
 

@@ -9,6 +9,7 @@
 
 #include <system_error>
 
+#include "shell/ExposureSettings.h"
 #include "shell/SettingsBinding.h"
 
 namespace tembrel::shell {
@@ -76,6 +77,11 @@ void ServerApp::initialise() {
     }
 
     loadSettings(settings_, controller);
+    const auto log = [&controller](std::string_view line) {
+        controller.appendLog(line);
+    };
+    controller.setExposure(exposureFor(options_, settings_.load(), log));
+    controller.setConnectionLog(log);
 
     bool fieldsOverridden = false;
     if (options_.port) {

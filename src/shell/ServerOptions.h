@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <QHostAddress>
+
+#include "net/AddressPolicy.h"
 #include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
 
@@ -20,6 +23,10 @@ struct ServerOptions {
     std::filesystem::path uploadDir; // empty: the default under the XDG data folder
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store
+    // Empty: as stored in the settings, else every interface.
+    std::vector<QHostAddress> listen;
+    // Empty: as stored in the settings, else the local networks.
+    std::vector<net::AddressPolicy::Network> allow;
 };
 
 } // namespace tembrel::shell

@@ -24,6 +24,10 @@ constexpr const char* kPlaybackMarker = "Settings2Saved";
 constexpr const char* kPortValue = "ServerPort";
 constexpr const char* kVolumeValue = "Volume";
 constexpr const char* kDspValue = "DSP";
+constexpr const char* kListenValue = "Listen";
+constexpr const char* kAllowValue = "Allow";
+// Entries read from one list value at most.
+constexpr qsizetype kMaxListEntries = 64;
 
 constexpr const char* kDefaultPortText = "6000";
 constexpr int kDefaultVolume = 128;
@@ -68,6 +72,22 @@ std::optional<std::string> readText(const QSettings& settings, const QString& na
     }
     cutToTextRoom(bytes);
     return bytes;
+}
+
+// A comma-separated list (an INI line "Allow=10.0.0.0/8, ::1" reads back as
+// a list already); blanks around entries are dropped.
+std::vector<std::string> readList(const QSettings& settings, const char* name) {
+    const QVariant value = settings.value(QString::fromLatin1(name));
+    const QStringList parts = value.typeId() == QMetaType::QStringList
+                                  ? value.toStringList()
+                                  : value.toString().split(QLatin1Char(','));
+    std::vector<std::string> entries;
+    for (const QString& part : parts.mid(0, kMaxListEntries)) {
+        if (const QString entry = part.trimmed(); !entry.isEmpty()) {
+            entries.push_back(entry.toStdString());
+        }
+    }
+    return entries;
 }
 
 bool markerAccepted(const QSettings& settings, const char* marker) {
@@ -167,6 +187,8 @@ LoadedSettings SettingsStore::load() const {
     for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
         loaded.locations[index] = readText(*settings, locationValueName(index)).value_or("");
     }
+    loaded.listen = readList(*settings, kListenValue);
+    loaded.allow = readList(*settings, kAllowValue);
     settings->endGroup();
     return loaded;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QSettings;
 
@@ -18,6 +19,11 @@ struct LoadedSettings {
     std::array<std::string, 5> locations{};
     int volume = 128;
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
+    // "Listen" and "Allow": addresses to listen on and networks admitted,
+    // as written in the file (comma-separated); empty when not set. Only
+    // read: they are set by editing the file.
+    std::vector<std::string> listen;
+    std::vector<std::string> allow;
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate
