@@ -29,7 +29,7 @@
 #include <thread>
 #include <vector>
 
-#include "LoopbackClient.h"
+#include "connection/BlockingConnection.h"
 #include "net/CNDKMessage.h"
 
 extern char** environ;
@@ -37,6 +37,7 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using tembrel::client::BlockingConnection;
 using tembrel::net::CNDKMessage;
 
 constexpr int kDefaultClients = 20;
@@ -44,6 +45,7 @@ constexpr int kDefaultCommands = 10'000;
 constexpr int kWarmup = 500;
 constexpr int kIdleSeconds = 10;
 constexpr int kWaitMs = 5'000;
+constexpr std::chrono::milliseconds kWait{kWaitMs};
 
 // Targets the figures are held against.
 constexpr double kMaxRatioToEcho = 1.5;
@@ -70,7 +72,7 @@ constexpr double kMaxStartupMs = 100.0;
     return ntohs(addr.sin_port);
 }
 
-void send(tembrel::bench::LoopbackClient& client, const CNDKMessage& message) {
+void send(BlockingConnection& client, const CNDKMessage& message) {
     if (!client.send(message)) {
         fail("send failed");
     }
@@ -82,7 +84,7 @@ void send(tembrel::bench::LoopbackClient& client, const CNDKMessage& message) {
     return text;
 }
 
-using Clients = std::vector<std::unique_ptr<tembrel::bench::LoopbackClient>>;
+using Clients = std::vector<std::unique_ptr<BlockingConnection>>;
 
 [[nodiscard]] bool endsBroadcast(const CNDKMessage& message) {
     std::string name;
@@ -93,22 +95,22 @@ using Clients = std::vector<std::unique_ptr<tembrel::bench::LoopbackClient>>;
 // Reads only `target` until a message matching `pred` has arrived; what the
 // other clients receive meanwhile waits in their sockets. With `ends`, counts
 // the status broadcasts read to their end on the way.
-void waitFor(tembrel::bench::LoopbackClient& target,
-             const std::function<bool(const CNDKMessage&)>& pred, long* ends = nullptr) {
+void waitFor(BlockingConnection& target, const std::function<bool(const CNDKMessage&)>& pred,
+             long* ends = nullptr) {
+    CNDKMessage message;
     for (;;) {
-        while (auto message = target.nextBuffered()) {
-            if (ends != nullptr && endsBroadcast(*message)) {
+        switch (target.poll(message, kWait)) {
+        case BlockingConnection::Wait::Message:
+            if (ends != nullptr && endsBroadcast(message)) {
                 ++*ends;
             }
-            if (pred(*message)) {
+            if (pred(message)) {
                 return;
             }
-        }
-        pollfd p{target.fd(), POLLIN, 0};
-        if (::poll(&p, 1, kWaitMs) <= 0) {
+            break;
+        case BlockingConnection::Wait::Idle:
             fail("timed out waiting for the server");
-        }
-        if (!target.readAvailable(0)) {
+        case BlockingConnection::Wait::Failed:
             fail("the server closed a connection");
         }
     }
@@ -122,7 +124,7 @@ void waitFor(tembrel::bench::LoopbackClient& target,
 // handling what the client sent last: sends an echo and reads up to its
 // answer (the server handles a user's messages, and queues its replies, in
 // order).
-void drain(tembrel::bench::LoopbackClient& client) {
+void drain(BlockingConnection& client) {
     CNDKMessage mark(tembrel::net::kNdkIdEcho);
     mark.appendText("mark");
     send(client, mark);
@@ -153,10 +155,12 @@ void idle(Clients& clients, int seconds) {
         ::poll(fds.data(), fds.size(), 100);
         for (std::size_t i = 0; i < clients.size(); ++i) {
             if ((fds[i].revents & POLLIN) != 0) {
-                if (!clients[i]->readAvailable(0)) {
+                if (clients[i]->readAvailable(std::chrono::milliseconds(0)) ==
+                    BlockingConnection::Wait::Failed) {
                     fail("the server closed a connection while idle");
                 }
-                while (clients[i]->nextBuffered()) {
+                CNDKMessage message;
+                while (clients[i]->takeBuffered(message)) {
                 }
             }
         }
@@ -247,10 +251,9 @@ int main(int argc, char** argv) {
     }
     Clients clients;
     for (int i = 0; i < clientCount; ++i) {
-        clients.push_back(std::make_unique<tembrel::bench::LoopbackClient>());
+        clients.push_back(std::make_unique<BlockingConnection>(kWait));
     }
-    while (!clients[0]->connectTo(std::stoi(port))) {
-        clients[0]->close();
+    while (!clients[0]->open("127.0.0.1", std::stoi(port))) {
         if (Clock::now() - launched > std::chrono::milliseconds(kWaitMs)) {
             fail("the server did not start listening");
         }
@@ -266,7 +269,7 @@ int main(int argc, char** argv) {
 
     for (int i = 1; i < clientCount; ++i) {
         auto& client = *clients[static_cast<std::size_t>(i)];
-        if (!client.connectTo(std::stoi(port))) {
+        if (!client.open("127.0.0.1", std::stoi(port))) {
             fail("client " + std::to_string(i) + " cannot connect");
         }
         CNDKMessage next(0);

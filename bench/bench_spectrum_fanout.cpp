@@ -19,15 +19,16 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchServer.h"
-#include "LoopbackClient.h"
+#include "connection/BlockingConnection.h"
 #include "playback/SystemSoundLibrary.h"
+#include "protocol/MessageIds.h"
 #include "remote/CServerDlg.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tembrel::bench::LoopbackClient;
 using tembrel::bench::SilentView;
+using tembrel::client::BlockingConnection;
 using tembrel::net::CNDKMessage;
 using Clock = std::chrono::steady_clock;
 
@@ -35,6 +36,8 @@ constexpr int kClients = 20;
 constexpr int kDefaultSeconds = 30;
 // The period chosen takes effect at the step after the one already armed.
 constexpr auto kSettle = std::chrono::milliseconds(1500);
+// How long a connect or a send may take.
+constexpr auto kClientTimeout = std::chrono::milliseconds(5000);
 
 int measuredSeconds() {
     const char* text = std::getenv("TEMBREL_BENCH_SECONDS");
@@ -72,12 +75,12 @@ struct Measurement {
 // "^Spectrum" arrival for `seconds`.
 Measurement listen(int port, int seconds) {
     Measurement result;
-    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    std::vector<std::unique_ptr<BlockingConnection>> clients;
     for (int i = 0; i < kClients; ++i) {
-        clients.push_back(std::make_unique<LoopbackClient>());
-        CNDKMessage join(tembrel::remote::CServerDlg::kIdJoin);
+        clients.push_back(std::make_unique<BlockingConnection>(kClientTimeout));
+        CNDKMessage join(tembrel::protocol::kIdJoin);
         join.appendText("listener" + std::to_string(i));
-        if (!clients.back()->connectTo(port) || !clients.back()->send(join)) {
+        if (!clients.back()->open("127.0.0.1", port) || !clients.back()->send(join)) {
             return result;
         }
     }
@@ -99,13 +102,15 @@ Measurement listen(int port, int seconds) {
                 continue;
             }
             auto& client = *clients[static_cast<std::size_t>(i)];
-            if (!client.readAvailable(0)) {
+            if (client.readAvailable(std::chrono::milliseconds(0)) ==
+                BlockingConnection::Wait::Failed) {
                 return result;
             }
             const auto arrived = Clock::now();
-            while (auto message = client.nextBuffered()) {
+            CNDKMessage message;
+            while (client.takeBuffered(message)) {
                 std::string name;
-                message->readValue(0, name);
+                message.readValue(0, name);
                 if (name != "^Spectrum" || arrived < begin) {
                     continue;
                 }

@@ -2,6 +2,7 @@
 // "SendFile" chunks, each answered by "^GetFileChunk" carrying the chunk back,
 // then queued by "EndFile". Compared in the same run with plain TCP copies of
 // the same bytes into a file: one streamed, one echoing every chunk.
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,16 +23,17 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchServer.h"
-#include "LoopbackClient.h"
+#include "connection/BlockingConnection.h"
 #include "playback/SystemSoundLibrary.h"
+#include "protocol/MessageIds.h"
 #include "remote/CServerDlg.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tembrel::bench::LoopbackClient;
 using tembrel::bench::SilentView;
 using tembrel::bench::whileServing;
+using tembrel::client::BlockingConnection;
 using tembrel::net::CNDKMessage;
 using tembrel::net::CNDKValue;
 using tembrel::net::ValueType;
@@ -40,6 +42,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kFileBytes = std::size_t{50} << 20;
 constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
 constexpr int kIterations = 3;
+// How long a connect, a send or the wait for a reply may take.
+constexpr auto kClientTimeout = std::chrono::milliseconds(30'000);
 
 // The payload: a short untagged MP3 repeated to 50 MiB (MP3 frames
 // concatenate into a valid stream).
@@ -78,7 +82,7 @@ CNDKValue fourByteB(std::int32_t number) {
 }
 
 CNDKMessage uploadMessage(std::string_view command, std::string_view serverPath) {
-    CNDKMessage message(tembrel::remote::CServerDlg::kIdCommand);
+    CNDKMessage message(tembrel::protocol::kIdCommand);
     message.appendText(command);
     message.appendText("");
     message.appendValue(fourByteB(0));
@@ -88,19 +92,32 @@ CNDKMessage uploadMessage(std::string_view command, std::string_view serverPath)
     return message;
 }
 
+// Reads up to the next message whose value 0 is `name`.
+bool receiveNamed(BlockingConnection& client, std::string_view name) {
+    CNDKMessage message;
+    std::string text;
+    while (client.receive(message)) {
+        message.readValue(0, text);
+        if (text == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
 double uploadOnce(int port, const std::vector<std::uint8_t>& payload) {
-    LoopbackClient client;
-    if (!client.connectTo(port)) {
+    BlockingConnection client(kClientTimeout);
+    if (!client.open("127.0.0.1", port)) {
         return -1.0;
     }
-    CNDKMessage join(tembrel::remote::CServerDlg::kIdJoin);
+    CNDKMessage join(tembrel::protocol::kIdJoin);
     join.appendText("bench");
-    if (!client.send(join) || !client.receiveNamed("^Elapsed")) {
+    if (!client.send(join) || !receiveNamed(client, "^Elapsed")) {
         return -1.0;
     }
     const auto start = Clock::now();
     if (!client.send(uploadMessage("StartFile", "C:\\upload\\bench.mp3")) ||
-        !client.receiveNamed("^GetFileChunk")) {
+        !receiveNamed(client, "^GetFileChunk")) {
         return -1.0;
     }
     for (std::size_t offset = 0; offset < payload.size(); offset += kChunkBytes) {
@@ -108,13 +125,13 @@ double uploadOnce(int port, const std::vector<std::uint8_t>& payload) {
         CNDKMessage chunk = uploadMessage("SendFile", "C:\\upload\\bench.mp3");
         chunk.putBytes(1, std::span(payload).subspan(offset, size));
         chunk.putFourByteB(2, static_cast<std::int32_t>(size));
-        if (!client.send(chunk) || !client.receiveNamed("^GetFileChunk")) {
+        if (!client.send(chunk) || !receiveNamed(client, "^GetFileChunk")) {
             return -1.0;
         }
     }
     CNDKMessage end = uploadMessage("EndFile", "C:\\upload\\bench.mp3");
     end.putText(6, "C:\\Music\\Bench\\Upload\\bench.mp3");
-    if (!client.send(end) || !client.receiveNamed("^Error")) {
+    if (!client.send(end) || !receiveNamed(client, "^Error")) {
         return -1.0;
     }
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -188,15 +205,18 @@ private:
 
 double plainCopyOnce(const std::vector<std::uint8_t>& payload, bool echo) {
     PlainReceiver receiver(workspace().root / "plain.bin", echo);
-    LoopbackClient client;
-    if (!client.connectTo(receiver.port())) {
+    BlockingConnection client(kClientTimeout);
+    if (!client.open("127.0.0.1", receiver.port())) {
         return -1.0;
     }
+    // The reference copies with plain blocking calls, as a simple program
+    // would.
+    ::fcntl(client.fd(), F_SETFL, ::fcntl(client.fd(), F_GETFL) & ~O_NONBLOCK);
     const auto start = Clock::now();
     std::vector<std::uint8_t> back(kChunkBytes);
     for (std::size_t offset = 0; offset < payload.size(); offset += kChunkBytes) {
         const std::size_t size = std::min(kChunkBytes, payload.size() - offset);
-        if (!client.sendAll(std::span(payload).subspan(offset, size))) {
+        if (!client.sendRaw(std::span(payload).subspan(offset, size))) {
             return -1.0;
         }
         for (std::size_t received = 0; echo && received < size;) {

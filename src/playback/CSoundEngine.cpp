@@ -2,8 +2,11 @@
 // playback stream and turns library error codes into texts for the user.
 #include "playback/CSoundEngine.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace tembrel::playback {
@@ -39,6 +42,17 @@ constexpr std::array<std::string_view, 19> kErrorTexts = {
     "Recording not supported on this device",
     "Required Mediaplayer codec is not installed",
 };
+
+// A stream position from a computed value, kept inside the 32-bit range.
+[[nodiscard]] int toPosition(double milliseconds) noexcept {
+    if (!(milliseconds > std::numeric_limits<int>::min())) {
+        return std::numeric_limits<int>::min();
+    }
+    if (milliseconds >= static_cast<double>(std::numeric_limits<int>::max())) {
+        return std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(milliseconds);
+}
 
 } // namespace
 
@@ -110,6 +124,52 @@ bool CSoundEngine::playFile(const std::string& path) {
     library_.setVolume(kPlayChannel, volume_);
     playState_ = PlayState::Playing;
     return true;
+}
+
+void CSoundEngine::pauseOrResume() {
+    if (playState_ == PlayState::Playing) {
+        pausedPositionMs_ = library_.streamTime(stream_);
+        (void)library_.stopStream(stream_);
+        playState_ = PlayState::Paused;
+    } else if (playState_ == PlayState::Paused) {
+        (void)library_.playStream(kPlayChannel, stream_);
+        (void)library_.setVolume(kPlayChannel, volume_);
+        (void)library_.setStreamTime(stream_, pausedPositionMs_);
+        playState_ = PlayState::Playing;
+    }
+}
+
+void CSoundEngine::stop() {
+    (void)library_.stopStream(stream_);
+    playState_ = PlayState::Stopped;
+}
+
+void CSoundEngine::seekBy(int offsetMs) {
+    if (offsetMs < 0 && library_.streamTime(stream_) <= -static_cast<double>(offsetMs)) {
+        return;
+    }
+    const double target = static_cast<double>(library_.streamTime(stream_)) + offsetMs;
+    (void)library_.setStreamTime(stream_, toPosition(target));
+}
+
+void CSoundEngine::seekToFraction(float fraction) {
+    if (playState_ != PlayState::Playing) {
+        return;
+    }
+    const int length = library_.streamLengthMs(stream_);
+    const float position = static_cast<float>(length) * fraction;
+    (void)library_.setStreamTime(stream_, toPosition(position));
+}
+
+void CSoundEngine::stepVolume(int delta) {
+    volume_ = static_cast<int>(std::clamp<std::int64_t>(
+        std::int64_t{volume_} + delta, protocol::kMinVolume, protocol::kMaxVolume));
+    (void)library_.setVolume(kPlayChannel, volume_);
+}
+
+void CSoundEngine::mute() {
+    (void)library_.setVolume(kPlayChannel, 0);
+    volume_ = 0;
 }
 
 void CSoundEngine::releaseStream() {

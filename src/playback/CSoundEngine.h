@@ -6,15 +6,16 @@
 
 #include "playback/PlayState.h"
 #include "playback/SoundLibrary.h"
+#include "protocol/ProtocolConstants.h"
 
 namespace tembrel::playback {
 
-// The system's thin layer over the sound library: the one open stream, the
-// play channel and volume, the play state, start and shutdown.
+// The system's layer over the sound library: the one open stream, the play
+// channel and volume, the play state, start and shutdown, and the transport
+// operations that change them (pause and resume, stop, seeking, volume).
 class CSoundEngine {
 public:
     static constexpr int kPlayChannel = 1;
-    static constexpr int kDefaultVolume = 128;
     static constexpr float kRequiredVersion = 3.74f;
 
     // Shown to the local user; never blocks. caption is "Loading a song" or
@@ -44,8 +45,28 @@ public:
     bool playFile(const std::string& path);
     [[nodiscard]] static std::string_view soundErrorText(int code) noexcept;
 
+    // Transport operations. Sound library failures are not examined: playback
+    // goes on in whatever state the library is in.
+    //
+    // Playing: saves the position, stops the stream, Paused. Paused: plays the
+    // stream again at the saved position and volume, Playing. Stopped: nothing.
+    void pauseOrResume();
+    // Stops the stream in every state; it stays open until the next play.
+    void stop();
+    // Moves the position by `offsetMs` within the track. Forward always (the
+    // length is not checked); back only when the position is past the step.
+    void seekBy(int offsetMs);
+    // While Playing, jumps to `fraction` (0 to 1) of the track's length.
+    void seekToFraction(float fraction);
+    // Changes the volume by `delta`, kept within the volume range, and
+    // applies it to the play channel.
+    void stepVolume(int delta);
+    // Silences the play channel and sets the volume to 0 (not a toggle).
+    void mute();
+
     [[nodiscard]] StreamHandle stream() const noexcept { return stream_; }
     [[nodiscard]] int volume() const noexcept { return volume_; }
+    // The stored volume (settings), used from the next play on.
     void setVolume(int volume) noexcept { volume_ = volume; }
     [[nodiscard]] PlayState playState() const noexcept { return playState_; }
     void setPlayState(PlayState state) noexcept { playState_ = state; }
@@ -64,7 +85,9 @@ private:
     ConsoleSink consoleSink_;
     std::function<void()> streamEndHandler_;
     StreamHandle stream_ = kNoStream;
-    int volume_ = kDefaultVolume;
+    int volume_ = protocol::kDefaultVolume;
+    // The position "Pause" saved and resuming restores, in milliseconds.
+    int pausedPositionMs_ = 0;
     PlayState playState_ = PlayState::Stopped;
     bool started_ = false;
 };

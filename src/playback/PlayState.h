@@ -2,21 +2,23 @@
 
 #include <string_view>
 
+#include "protocol/Replies.h"
+
 namespace tembrel::playback {
 
 enum class PlayState { Stopped, Playing, Paused };
 
-// The texts that status replies carry.
+// The texts that "^Status" carries.
 [[nodiscard]] constexpr std::string_view playStateText(PlayState state) noexcept {
     switch (state) {
     case PlayState::Playing:
-        return "Playing";
+        return protocol::kPlayingText;
     case PlayState::Paused:
-        return "Paused";
+        return protocol::kPausedText;
     case PlayState::Stopped:
         break;
     }
-    return "Stopped";
+    return protocol::kStoppedText;
 }
 
 } // namespace tembrel::playback

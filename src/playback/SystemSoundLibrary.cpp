@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "protocol/ProtocolConstants.h"
+
 namespace tembrel::playback {
 
 namespace {
@@ -15,7 +17,6 @@ namespace {
 constexpr int kMinMixRate = 8000;
 constexpr int kMaxMixRate = 192000;
 constexpr int kMaxChannels = 256;
-constexpr int kMaxVolume = 255;
 // The decode-ahead ring must hold several output buffers, and is bounded so a
 // caller cannot make it take unbounded memory.
 constexpr int kMinBufferMs = 250;
@@ -153,10 +154,10 @@ bool SystemSoundLibrary::setVolume(int channel, int volume) {
     if (!isInitialized()) {
         return fail(kErrUninitialized);
     }
-    if (!mixer_->isChannel(channel) || volume < 0 || volume > kMaxVolume) {
+    if (!mixer_->isChannel(channel) || volume < 0 || volume > protocol::kMaxVolume) {
         return fail(kErrInvalidParam);
     }
-    mixer_->setGain(channel, static_cast<float>(volume) / kMaxVolume);
+    mixer_->setGain(channel, static_cast<float>(volume) / protocol::kMaxVolume);
     return true;
 }
 

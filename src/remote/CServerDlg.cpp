@@ -1,9 +1,12 @@
-// The server controller's construction, its messaging-host callbacks and its
-// two single-shot timers (status 2311, spectrum 2312).
+// The server controller's construction, its messaging-host callbacks, the
+// dispatch by message identifier and the timers' routing.
 #include "remote/CServerDlg.h"
 
-#include <QTimer>
+#include <array>
+#include <vector>
 
+#include "protocol/MessageIds.h"
+#include "protocol/ValueLayout.h"
 #include "remote/EventText.h"
 
 namespace tembrel::remote {
@@ -16,25 +19,20 @@ constexpr std::string_view kNoticeCaption = "Tembrel Server";
 } // namespace
 
 CServerDlg::CServerDlg(playback::SoundLibrary& soundLibrary, ServerView& view, Options options)
-    : net::CNDKHost(options.hostLimits), view_(view), options_(std::move(options)),
+    : net::CNDKHost(options.hostLimits), view_(view), options_(std::move(options)), log_(view),
       engine_(soundLibrary), tagReader_(soundLibrary), playlist_(engine_, tagReader_),
-      statusTimer_(std::make_unique<QTimer>()), spectrumTimer_(std::make_unique<QTimer>()) {
+      roster_(view), status_(playlist_, engine_, *this), spectrum_(engine_, *this, view),
+      uploads_(options_.uploadDir, options_.hostLimits.codec.maxMessageBytes),
+      browser_(library_, playlist_, roster_, *this, log_),
+      commands_({engine_, playlist_, browser_, uploads_, status_, roster_, *this, log_,
+                 options_.hostLimits.codec.maxMessageBytes}) {
     library_.setLogSink([this](std::string_view line) { appendLog(line); });
     engine_.setNoticeSink([this](std::string_view caption, std::string_view text) {
         view_.showNotice(caption, text, ServerView::NoticeKind::Error);
     });
-
-    statusTimer_->setSingleShot(true);
-    QObject::connect(statusTimer_.get(), &QTimer::timeout, [this] { onTimer(kStatusTimerId); });
-    // The spectrum period can be 16 ms; a coarse timer would drift by up to 5%.
-    spectrumTimer_->setSingleShot(true);
-    spectrumTimer_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(spectrumTimer_.get(), &QTimer::timeout, [this] { onTimer(kSpectrumTimerId); });
 }
 
 CServerDlg::~CServerDlg() {
-    statusTimer_->stop();
-    spectrumTimer_->stop();
     // Stop hosting while this object is whole: stopping may report failed
     // sends through onUserDropped, which the base destructor could not call.
     stopHost();
@@ -53,18 +51,19 @@ bool CServerDlg::acceptsNewUser() {
 void CServerDlg::onUserJoined(std::int32_t userId) {
     // Only the bookkeeping of who can be answered; a user appears in the
     // list when its join message arrives.
-    connectedUsers_.insert(userId);
+    roster_.userConnected(userId);
+    usersPresenceChanged();
 }
 
 void CServerDlg::onUserMessage(std::int32_t userId, net::CNDKMessage& message) {
     switch (message.id()) {
-    case kIdJoin:
+    case protocol::kIdJoin:
         handleJoin(userId, message);
         break;
-    case kIdCommand:
-        handleCommand(userId, message);
+    case protocol::kIdCommand:
+        commands_.handle(userId, message);
         break;
-    case kIdBigMessage:
+    case protocol::kIdBigMessage:
         handleBigMessage(userId, message);
         break;
     default:
@@ -75,7 +74,27 @@ void CServerDlg::onUserMessage(std::int32_t userId, net::CNDKMessage& message) {
 }
 
 void CServerDlg::onPingMeasured(std::int32_t userId, std::uint32_t milliseconds) {
-    logEvent(eventText(EventId::PingMeasured, userName(userId), milliseconds));
+    logEvent(eventText(EventId::PingMeasured, roster_.userName(userId), milliseconds));
+}
+
+bool CServerDlg::replyTo(std::int32_t userId, const net::CNDKMessage& message) {
+    // A user dropped while its message was being answered (or before a later
+    // message of the same read was handed on) is gone: sending would only
+    // report the drop again, with a second leave message to everyone.
+    if (!roster_.isConnected(userId)) {
+        return false;
+    }
+    return sendToUser(userId, message);
+}
+
+void CServerDlg::broadcast(const net::CNDKMessage& message) {
+    sendToAllUsers(message);
+}
+
+void CServerDlg::usersPresenceChanged() {
+    const bool present = roster_.anyoneConnected();
+    status_.setUsersPresent(present);
+    spectrum_.setUsersPresent(present);
 }
 
 void CServerDlg::showError(std::string_view text) {
@@ -83,32 +102,43 @@ void CServerDlg::showError(std::string_view text) {
 }
 
 void CServerDlg::onTimer(int timerId) {
-    net::CNDKMessage message;
-    if (timerId == statusTimerHandle_ && statusTimerHandle_ != 0) {
-        pushStatus(message);
-    } else if (timerId == spectrumTimerHandle_ && spectrumTimerHandle_ != 0) {
-        pushSpectrum(message);
+    if (timerId == kStatusTimerId) {
+        status_.timerExpired();
+    } else if (timerId == kSpectrumTimerId) {
+        spectrum_.timerExpired();
     }
 }
 
-void CServerDlg::armTimer(int timerId, int periodMs) {
-    // Like a window timer, the handle is the id itself; arming again restarts
-    // the period.
-    if (timerId == kStatusTimerId) {
-        statusTimer_->start(periodMs);
-        statusTimerHandle_ = timerId;
-    } else if (timerId == kSpectrumTimerId) {
-        spectrumTimer_->start(periodMs);
-        spectrumTimerHandle_ = timerId;
-    }
-}
+void CServerDlg::handleBigMessage(std::int32_t userId, const net::CNDKMessage& message) {
+    // Every value is read into a buffer of its own size; none is used further.
+    std::array<std::uint8_t, protocol::kBigMessageFirstBytes> first{};
+    message.readValue(0, first.data(), protocol::kBigMessageFirstBytes);
+    std::int8_t oneByteA = 0;
+    std::uint8_t oneByteB = 0;
+    std::int16_t twoByteA = 0;
+    std::uint16_t twoByteB = 0;
+    std::int32_t fourByteA = 0;
+    std::int32_t fourByteB = 0;
+    std::uint32_t fourByteC = 0;
+    std::uint32_t fourByteD = 0;
+    float fourByteE = 0;
+    std::int64_t eightByte = 0;
+    message.readValue(1, oneByteA);
+    message.readValue(2, oneByteB);
+    message.readValue(3, twoByteA);
+    message.readValue(4, twoByteB);
+    message.readValue(5, fourByteA);
+    message.readValue(6, fourByteB);
+    message.readValue(7, fourByteC);
+    message.readValue(8, fourByteD);
+    message.readValue(9, fourByteE);
+    message.readValue(10, eightByte);
+    std::vector<std::uint8_t> last(protocol::kBigMessageLastBytes);
+    message.readValue(11, last.data(), protocol::kBigMessageLastBytes);
+    std::string text;
+    message.readValue(12, text);
 
-void CServerDlg::killTimer(int timerId) {
-    if (timerId == kStatusTimerId) {
-        statusTimer_->stop();
-    } else if (timerId == kSpectrumTimerId) {
-        spectrumTimer_->stop();
-    }
+    logEvent(eventText(EventId::BigMessage, roster_.userName(userId)));
 }
 
 } // namespace tembrel::remote

@@ -4,12 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <memory>
-#include <optional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "library/CMediaLibrary.h"
@@ -17,30 +13,29 @@
 #include "playback/CPlaylist.h"
 #include "playback/CSoundEngine.h"
 #include "playback/CTagReader.h"
+#include "protocol/ProtocolConstants.h"
+#include "remote/CommandHandler.h"
+#include "remote/LibraryBrowser.h"
+#include "remote/ServerLog.h"
 #include "remote/ServerView.h"
+#include "remote/SpectrumBroadcaster.h"
 #include "remote/SpectrumState.h"
-
-class QTimer;
+#include "remote/StatusBroadcaster.h"
+#include "remote/UploadSessions.h"
+#include "remote/UserMessenger.h"
+#include "remote/UserRoster.h"
 
 namespace tembrel::remote {
 
-// The server controller: the messaging host, the command handler, the start
-// and stop sequences, the timers and the log. It owns no widget; it talks to
-// a ServerView.
-class CServerDlg : public net::CNDKHost {
+// The server controller: the messaging host and a façade over its named
+// collaborators (the user roster, the status and spectrum broadcasters,
+// uploads, library browsing and the command handler). It keeps the start,
+// stop, join and leave sequences. It owns no widget; it talks to a ServerView.
+class CServerDlg : public net::CNDKHost, private UserMessenger {
 public:
     static constexpr int kMaxUsers = 20;
-    static constexpr int kDefaultPort = 6000;
-    static constexpr int kStatusTimerId = 2311;
-    static constexpr int kSpectrumTimerId = 2312;
-    static constexpr int kSpectrumBands = 16;
-    static constexpr std::int32_t kIdJoin = 0;
-    static constexpr std::int32_t kIdLeave = 1;
-    static constexpr std::int32_t kIdCommand = 2;
-    static constexpr std::int32_t kIdBigMessage = 3;
-    static constexpr int kSeekStepMs = 2000;
-    static constexpr int kVolumeStep = 16;
-    static constexpr float kSeekScale = 0.0035211267f;
+    static constexpr int kStatusTimerId = StatusBroadcaster::kTimerId;
+    static constexpr int kSpectrumTimerId = SpectrumBroadcaster::kTimerId;
 
     struct Options {
         // Uploads are stored here and nowhere else.
@@ -66,23 +61,25 @@ public:
     void updateServerButtons();
     void disconnectSelectedUser();
     void disconnectAllUsers();
-    void selectUserLine(int index);
-    void setSpectrumRate(SpectrumRate rate);
+    void selectUserLine(int index) { roster_.selectLine(index); }
+    void setSpectrumRate(SpectrumRate rate) { spectrum_.setRate(rate); }
 
     // Applies a stored DspCode (1-4; anything else changes nothing).
-    void applyDspCode(int code);
-    [[nodiscard]] int currentDspCode() const noexcept;
-    [[nodiscard]] const SpectrumState& spectrumState() const noexcept { return spectrum_; }
+    void applyDspCode(int code) { spectrum_.applyDspCode(code); }
+    [[nodiscard]] int currentDspCode() const noexcept { return spectrum_.currentDspCode(); }
+    [[nodiscard]] const SpectrumState& spectrumState() const noexcept { return spectrum_.state(); }
 
     // The server log.
-    void appendLog(std::string_view text);
-    void logEvent(std::string_view text);
+    void appendLog(std::string_view text) { log_.appendLog(text); }
+    void logEvent(std::string_view text) { log_.logEvent(text); }
 
-    [[nodiscard]] int selectedUserId() const;
+    [[nodiscard]] int selectedUserId() const { return roster_.selectedUserId(); }
     [[nodiscard]] const std::map<std::int32_t, std::string>& userNames() const noexcept {
-        return userNames_;
+        return roster_.names();
     }
-    [[nodiscard]] const std::vector<std::string>& userLines() const noexcept { return userLines_; }
+    [[nodiscard]] const std::vector<std::string>& userLines() const noexcept {
+        return roster_.lines();
+    }
 
     [[nodiscard]] playback::CSoundEngine& soundEngine() noexcept { return engine_; }
     [[nodiscard]] playback::CPlaylist& playlist() noexcept { return playlist_; }
@@ -91,8 +88,8 @@ public:
 
     // Timer expiry (status 2311, spectrum 2312).
     void onTimer(int timerId);
-    void pushStatus(net::CNDKMessage& message);
-    void pushSpectrum(net::CNDKMessage& message);
+    void pushStatus(net::CNDKMessage& message) { status_.push(message); }
+    void pushSpectrum(net::CNDKMessage& message) { spectrum_.step(message); }
 
 protected:
     bool acceptsNewUser() override;
@@ -102,85 +99,44 @@ protected:
     void onPingMeasured(std::int32_t userId, std::uint32_t milliseconds) override;
 
 private:
-    // Session events (join and leave) and the user list.
+    // UserMessenger, for the collaborators.
+    bool replyTo(std::int32_t userId, const net::CNDKMessage& message) override;
+    void broadcast(const net::CNDKMessage& message) override;
+
+    // Session events.
     void handleJoin(std::int32_t userId, net::CNDKMessage& message);
-    void addUserEntry(std::int32_t userId, const std::string& name);
-    void removeUserEntry(std::int32_t userId);
-    // Forgets every user: names, list lines, browsing choices.
-    void clearUsers();
-    [[nodiscard]] std::string userName(std::int32_t userId) const;
-    // Sends to one user unless it has been dropped already; false when
-    // nothing was sent.
-    bool replyTo(std::int32_t userId, const net::CNDKMessage& message);
-
-    // Commands.
-    void handleCommand(std::int32_t userId, net::CNDKMessage& message);
     void handleBigMessage(std::int32_t userId, const net::CNDKMessage& message);
-    void runTransportCommand(int commandIndex, std::int32_t userId, net::CNDKMessage& message,
-                             const std::string& argument);
-
-    // Library browsing and queueing.
-    void getAlbums(std::int32_t userId, net::CNDKMessage& message, const std::string& argument);
-    void getAlbumTracks(std::int32_t userId, net::CNDKMessage& message,
-                        const std::string& argument);
-    void playAlbumTrack(std::int32_t userId, net::CNDKMessage& message,
-                        const std::string& argument);
-    // Queues a track and answers; without an open path (an upload that could
-    // not be stored) it answers as for a file that cannot be opened.
-    void queueTrack(const std::optional<std::string>& openPath, const std::string& namePath,
-                    std::int32_t userId, net::CNDKMessage& message);
-
-    // Uploads and pictures.
-    void startFile(std::int32_t userId, net::CNDKMessage& message);
-    void sendFile(std::int32_t userId, net::CNDKMessage& message);
-    void endFile(std::int32_t userId, net::CNDKMessage& message);
-    void getDetail(std::int32_t userId, net::CNDKMessage& message, const std::string& argument);
-    bool sendPicture(const std::filesystem::path& picturePath, std::int32_t userId);
+    // Forgets every user and tells the broadcasters nobody is left.
+    void clearUsers();
+    // The broadcasters' timers run only while someone is connected.
+    void usersPresenceChanged();
 
     // Start and stop sequences.
     void startSequence();
     void stopSequence();
-
-    // Timers.
-    void armTimer(int timerId, int periodMs);
-    void killTimer(int timerId);
 
     // A non-blocking error notice to the local user.
     void showError(std::string_view text);
 
     ServerView& view_;
     Options options_;
+    ServerLog log_;
     playback::CSoundEngine engine_;
     playback::CTagReader tagReader_;
     playback::CPlaylist playlist_;
     library::CMediaLibrary library_;
 
-    std::string portText_ = "6000";
-    int listenPort_ = kDefaultPort;
+    UserRoster roster_;
+    StatusBroadcaster status_;
+    SpectrumBroadcaster spectrum_;
+    UploadSessions uploads_;
+    LibraryBrowser browser_;
+    CommandHandler commands_;
+
+    std::string portText_ = std::to_string(protocol::kDefaultPort);
+    int listenPort_ = protocol::kDefaultPort;
     std::array<std::string, library::CMediaLibrary::kLocationCount> locations_{};
 
-    std::map<std::int32_t, std::string> userNames_;
-    // The users the host holds now (admitted and not dropped).
-    std::set<std::int32_t> connectedUsers_;
-    std::vector<std::string> userLines_;
-    int selectedLine_ = -1;
-
-    // Per-user browsing selection, kept for every user id.
-    struct Selection {
-        int artist = 0;
-        int album = 0;
-    };
-    std::unordered_map<std::int32_t, Selection> selections_;
-
-    std::int32_t pausedPosition_ = 0;
-    SpectrumState spectrum_{};
-    int checkedDspCode_ = 0;
-    std::array<int, kSpectrumBands> bandValues_{};
-
-    int statusTimerHandle_ = 0;
-    int spectrumTimerHandle_ = 0;
-    std::unique_ptr<QTimer> statusTimer_;
-    std::unique_ptr<QTimer> spectrumTimer_;
     bool soundStarted_ = false;
     // The library holds a scan that no stop sequence has reset yet.
     bool libraryBuilt_ = false;

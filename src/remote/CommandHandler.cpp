@@ -1,260 +1,147 @@
-// The command handler: the command vocabulary in its order of comparison,
-// the argument rule, the transport actions and the test message.
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <cstdint>
-#include <limits>
-#include <vector>
+// The command table and the transport commands.
+#include "remote/CommandHandler.h"
 
-#include "remote/CServerDlg.h"
+#include "protocol/Messages.h"
+#include "protocol/ProtocolConstants.h"
 #include "remote/DecimalText.h"
-#include "remote/EventText.h"
 
 namespace tembrel::remote {
 
 namespace {
 
-// The vocabulary, in the order the command text is compared with it.
-enum Command : int {
-    kGetInfo,
-    kPlay,
-    kSetTime,
-    kPause,
-    kStop,
-    kSendFile,
-    kStartFile,
-    kEndFile,
-    kNext,
-    kGetDetail,
-    kRepeat,
-    kShuffle,
-    kPrev,
-    kStart,
-    kEnd,
-    kPlayTrack,
-    kPlayAlbumTrack,
-    kGetAlbums,
-    kGetAlbumTracks,
-    kUp,
-    kDown,
-    kMute,
-    kCommandCount
-};
-
-constexpr std::array<std::string_view, kCommandCount> kCommandNames{
-    "GetInfo",        "Play",    "SetTime", "Pause",     "Stop",           "SendFile",
-    "StartFile",      "EndFile", "Next",    "GetDetail", "Repeat",         "Shuffle",
-    "Prev",           "Start",   "End",     "PlayTrack", "PlayAlbumTrack", "GetAlbums",
-    "GetAlbumTracks", "Up",      "Down",    "Mute"};
-
-constexpr int kMaxVolume = 255;
-constexpr int kMinVolume = 0;
-
-// Test message buffers: value 0 and value 11 are read into these sizes.
-constexpr std::uint32_t kBigMessageSmallBytes = 300;
-constexpr std::uint32_t kBigMessageLargeBytes = 80'000;
-
-// Exact byte-wise lookup; -1 for a text that is not a command.
-[[nodiscard]] int findCommand(std::string_view text) noexcept {
-    for (int index = 0; index < kCommandCount; ++index) {
-        if (kCommandNames[static_cast<std::size_t>(index)] == text) {
-            return index;
-        }
-    }
-    return -1;
-}
-
-[[nodiscard]] int clampVolume(std::int64_t volume) noexcept {
-    return static_cast<int>(std::clamp<std::int64_t>(volume, kMinVolume, kMaxVolume));
-}
-
-// A stream position from a computed value, kept inside the 32-bit range.
-[[nodiscard]] int toPosition(double milliseconds) noexcept {
-    if (!(milliseconds > std::numeric_limits<int>::min())) {
-        return std::numeric_limits<int>::min();
-    }
-    if (milliseconds >= static_cast<double>(std::numeric_limits<int>::max())) {
-        return std::numeric_limits<int>::max();
-    }
-    return static_cast<int>(milliseconds);
-}
-
-[[nodiscard]] int offsetPosition(int position, int offset) noexcept {
-    return toPosition(static_cast<double>(position) + offset);
-}
+using protocol::Command;
+using protocol::Reply;
 
 } // namespace
 
-void CServerDlg::handleCommand(std::int32_t userId, net::CNDKMessage& message) {
-    std::string command;
-    message.readValue(0, command);
-    // Value 2, when present, overrides value 1.
-    std::string argument;
-    message.readValue(1, argument);
-    message.readValue(2, argument);
+// One handler per command, in the order of the protocol's command table.
+const std::array<CommandHandler::Entry, protocol::kCommandCount> CommandHandler::kHandlers{{
+    {Command::GetInfo, &CommandHandler::getInfo},
+    {Command::Play, &CommandHandler::play},
+    {Command::SetTime, &CommandHandler::setTime},
+    {Command::Pause, &CommandHandler::pause},
+    {Command::Stop, &CommandHandler::stop},
+    {Command::SendFile, &CommandHandler::storeFileChunk},
+    {Command::StartFile, &CommandHandler::startFile},
+    {Command::EndFile, &CommandHandler::endFile},
+    {Command::SeekForward, &CommandHandler::seekForward},
+    {Command::GetDetail, &CommandHandler::getDetail},
+    {Command::Repeat, &CommandHandler::toggleRepeat},
+    {Command::Shuffle, &CommandHandler::toggleShuffle},
+    {Command::SeekBack, &CommandHandler::seekBack},
+    {Command::PreviousTrack, &CommandHandler::previousTrack},
+    {Command::NextTrack, &CommandHandler::nextTrack},
+    {Command::PlayTrack, &CommandHandler::playTrack},
+    {Command::PlayAlbumTrack, &CommandHandler::playAlbumTrack},
+    {Command::GetAlbums, &CommandHandler::getAlbums},
+    {Command::GetAlbumTracks, &CommandHandler::getAlbumTracks},
+    {Command::VolumeUp, &CommandHandler::volumeUp},
+    {Command::VolumeDown, &CommandHandler::volumeDown},
+    {Command::Mute, &CommandHandler::mute},
+}};
 
-    const int index = findCommand(command);
-    if (index >= 0) {
-        runTransportCommand(index, userId, message, argument);
+void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
+    const std::string argument = protocol::commandArgument(message);
+    // Exact, case-sensitive names; an unknown command has no action of its own.
+    if (const auto command = protocol::findCommand(protocol::nameOf(message))) {
+        const Entry& entry = kHandlers[static_cast<std::size_t>(*command)];
+        Call call{userId, message, argument};
+        (this->*entry.handler)(call);
     }
-    pushStatus(message);
+    // Whatever the command was, every user learns the resulting status.
+    s_.status.push(message);
 }
 
-void CServerDlg::runTransportCommand(int commandIndex, std::int32_t userId,
-                                     net::CNDKMessage& message, const std::string& argument) {
-    playback::SoundLibrary& sound = engine_.library();
-    const playback::StreamHandle stream = engine_.stream();
-    constexpr int channel = playback::CSoundEngine::kPlayChannel;
+void CommandHandler::getInfo(Call& call) {
+    s_.status.push(call.message);
+}
 
-    switch (commandIndex) {
-    case kGetInfo:
-        pushStatus(message);
-        break;
-    case kPlay:
-        if (engine_.playState() != playback::PlayState::Playing) {
-            playlist_.playEntry(playlist_.current());
-        }
-        break;
-    case kSetTime:
-        if (engine_.playState() == playback::PlayState::Playing) {
-            const int length = sound.streamLengthMs(stream);
-            const float fraction = static_cast<float>(atoiClamped(argument)) * kSeekScale;
-            const float position = static_cast<float>(length) * fraction;
-            (void)sound.setStreamTime(stream, toPosition(position));
-        }
-        break;
-    case kPause:
-        if (engine_.playState() == playback::PlayState::Playing) {
-            pausedPosition_ = sound.streamTime(stream);
-            (void)sound.stopStream(stream);
-            engine_.setPlayState(playback::PlayState::Paused);
-        } else if (engine_.playState() == playback::PlayState::Paused) {
-            (void)sound.playStream(channel, stream);
-            (void)sound.setVolume(channel, engine_.volume());
-            (void)sound.setStreamTime(stream, pausedPosition_);
-            engine_.setPlayState(playback::PlayState::Playing);
-        }
-        break;
-    case kStop:
-        (void)sound.stopStream(stream);
-        engine_.setPlayState(playback::PlayState::Stopped);
-        break;
-    case kSendFile:
-        sendFile(userId, message);
-        break;
-    case kStartFile:
-        startFile(userId, message);
-        break;
-    case kEndFile:
-        endFile(userId, message);
-        break;
-    case kNext:
-        (void)sound.setStreamTime(stream, offsetPosition(sound.streamTime(stream), kSeekStepMs));
-        break;
-    case kGetDetail:
-        getDetail(userId, message, argument);
-        break;
-    case kRepeat: {
-        const bool wasOn = playlist_.repeat() == 1;
-        playlist_.setRepeat(wasOn ? 0 : 1);
-        message.putText(0, wasOn ? "^RepeatOff" : "^RepeatOn");
-        message.putText(1, "");
-        sendToAllUsers(message);
-        break;
-    }
-    case kShuffle:
-        if (playlist_.shuffle() == 1) {
-            playlist_.setShuffle(0);
-            message.putText(0, "^ShuffleOff");
-            message.putText(1, "");
-            sendToAllUsers(message);
-            playlist_.clearPlayed();
-        } else {
-            playlist_.setShuffle(1);
-            message.putText(0, "^ShuffleOn");
-            message.putText(1, "");
-            sendToAllUsers(message);
-        }
-        break;
-    case kPrev:
-        if (sound.streamTime(stream) > kSeekStepMs) {
-            (void)sound.setStreamTime(stream,
-                                      offsetPosition(sound.streamTime(stream), -kSeekStepMs));
-        }
-        break;
-    case kStart:
-        playlist_.playPrevious();
-        break;
-    case kEnd:
-        if (playlist_.shuffle() == 1) {
-            appendLog(userName(userId) + ":" + std::to_string(playlist_.current()));
-        }
-        playlist_.playNext();
-        break;
-    case kPlayTrack: {
-        const std::int64_t index = std::int64_t{atoiClamped(argument)} - 1;
-        if (index >= 0 && index < playlist_.count()) {
-            playlist_.playEntry(static_cast<int>(index));
-        }
-        break;
-    }
-    case kPlayAlbumTrack:
-        playAlbumTrack(userId, message, argument);
-        break;
-    case kGetAlbums:
-        getAlbums(userId, message, argument);
-        break;
-    case kGetAlbumTracks:
-        getAlbumTracks(userId, message, argument);
-        break;
-    case kUp:
-        engine_.setVolume(clampVolume(std::int64_t{engine_.volume()} + kVolumeStep));
-        (void)sound.setVolume(channel, engine_.volume());
-        break;
-    case kDown:
-        engine_.setVolume(clampVolume(std::int64_t{engine_.volume()} - kVolumeStep));
-        (void)sound.setVolume(channel, engine_.volume());
-        break;
-    case kMute:
-        (void)sound.setVolume(channel, 0);
-        engine_.setVolume(0);
-        break;
-    default:
-        break;
+void CommandHandler::play(Call&) {
+    // Also while Paused: the current entry starts again from its beginning.
+    if (s_.engine.playState() != playback::PlayState::Playing) {
+        s_.playlist.playEntry(s_.playlist.current());
     }
 }
 
-void CServerDlg::handleBigMessage(std::int32_t userId, const net::CNDKMessage& message) {
-    // Every value is read into a buffer of its own size; none is used further.
-    std::array<std::uint8_t, kBigMessageSmallBytes> small{};
-    message.readValue(0, small.data(), kBigMessageSmallBytes);
-    std::int8_t oneByteA = 0;
-    std::uint8_t oneByteB = 0;
-    std::int16_t twoByteA = 0;
-    std::uint16_t twoByteB = 0;
-    std::int32_t fourByteA = 0;
-    std::int32_t fourByteB = 0;
-    std::uint32_t fourByteC = 0;
-    std::uint32_t fourByteD = 0;
-    float fourByteE = 0;
-    std::int64_t eightByte = 0;
-    message.readValue(1, oneByteA);
-    message.readValue(2, oneByteB);
-    message.readValue(3, twoByteA);
-    message.readValue(4, twoByteB);
-    message.readValue(5, fourByteA);
-    message.readValue(6, fourByteB);
-    message.readValue(7, fourByteC);
-    message.readValue(8, fourByteD);
-    message.readValue(9, fourByteE);
-    message.readValue(10, eightByte);
-    std::vector<std::uint8_t> large(kBigMessageLargeBytes);
-    message.readValue(11, large.data(), kBigMessageLargeBytes);
-    std::string text;
-    message.readValue(12, text);
+void CommandHandler::setTime(Call& call) {
+    s_.engine.seekToFraction(static_cast<float>(atoiClamped(call.argument)) * protocol::kSeekScale);
+}
 
-    logEvent(eventText(EventId::BigMessage, userName(userId)));
+void CommandHandler::pause(Call&) {
+    s_.engine.pauseOrResume();
+}
+
+void CommandHandler::stop(Call&) {
+    s_.engine.stop();
+}
+
+void CommandHandler::seekForward(Call&) {
+    s_.engine.seekBy(protocol::kSeekStepMs);
+}
+
+void CommandHandler::seekBack(Call&) {
+    s_.engine.seekBy(-protocol::kSeekStepMs);
+}
+
+void CommandHandler::previousTrack(Call&) {
+    s_.playlist.playPrevious();
+}
+
+void CommandHandler::nextTrack(Call& call) {
+    if (s_.playlist.shuffle() == 1) {
+        s_.log.appendLog(s_.roster.userName(call.userId) + ":" +
+                         std::to_string(s_.playlist.current()));
+    }
+    s_.playlist.playNext();
+}
+
+void CommandHandler::playTrack(Call& call) {
+    const std::int64_t index = std::int64_t{atoiClamped(call.argument)} - 1;
+    if (index >= 0 && index < s_.playlist.count()) {
+        s_.playlist.playEntry(static_cast<int>(index));
+    }
+}
+
+void CommandHandler::toggleRepeat(Call& call) {
+    const bool wasOn = s_.playlist.repeat() == 1;
+    s_.playlist.setRepeat(wasOn ? 0 : 1);
+    protocol::putReply(call.message, wasOn ? Reply::RepeatOff : Reply::RepeatOn, "");
+    s_.messenger.broadcast(call.message);
+}
+
+void CommandHandler::toggleShuffle(Call& call) {
+    const bool wasOn = s_.playlist.shuffle() == 1;
+    s_.playlist.setShuffle(wasOn ? 0 : 1);
+    protocol::putReply(call.message, wasOn ? Reply::ShuffleOff : Reply::ShuffleOn, "");
+    s_.messenger.broadcast(call.message);
+    // Switching shuffle off forgets which entries it has played.
+    if (wasOn) {
+        s_.playlist.clearPlayed();
+    }
+}
+
+void CommandHandler::volumeUp(Call&) {
+    s_.engine.stepVolume(protocol::kVolumeStep);
+}
+
+void CommandHandler::volumeDown(Call&) {
+    s_.engine.stepVolume(-protocol::kVolumeStep);
+}
+
+void CommandHandler::mute(Call&) {
+    s_.engine.mute();
+}
+
+void CommandHandler::getAlbums(Call& call) {
+    s_.browser.listAlbums(call.userId, call.message, call.argument);
+}
+
+void CommandHandler::getAlbumTracks(Call& call) {
+    s_.browser.listAlbumTracks(call.userId, call.message, call.argument);
+}
+
+void CommandHandler::playAlbumTrack(Call& call) {
+    s_.browser.queueAlbumTrack(call.userId, call.message, call.argument);
 }
 
 } // namespace tembrel::remote

@@ -1,5 +1,5 @@
 // The start/stop toggle and its two sequences: listening, the library scan,
-// the sound library and the spectrum timer, and taking them down again.
+// the sound library and the spectrum stream, and taking them down again.
 #include "remote/CServerDlg.h"
 #include "remote/DecimalText.h"
 #include "remote/EventText.h"
@@ -45,11 +45,11 @@ void CServerDlg::startSequence() {
         soundStarted_ = true;
     }
 
-    armTimer(kSpectrumTimerId, spectrum_.spectrumPeriodMs);
+    spectrum_.serverStarted();
 }
 
 void CServerDlg::stopSequence() {
-    killTimer(kSpectrumTimerId);
+    spectrum_.serverStopped();
     engine_.shutdown();
     soundStarted_ = false;
     library_.reset();

@@ -1,9 +1,8 @@
-// Band arithmetic and texts of the spectrum step.
+// Band arithmetic of the spectrum step.
 #include "remote/SpectrumBands.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace tembrel::remote {
@@ -12,9 +11,6 @@ namespace {
 
 constexpr long double kBandCeiling = 1.0L;
 constexpr long double kBandScale = 100.0L;
-// "-2147483648\" sixteen times, plus the terminator.
-constexpr std::size_t kBandTextCapacity = kBandCount * 12 + 1;
-constexpr std::size_t kCpuTextCapacity = 64;
 
 int truncateToInt(long double scaled) noexcept {
     if (std::isnan(scaled)) {
@@ -52,30 +48,6 @@ BandValues computeBands(std::span<const float> spectrum) noexcept {
         bands[static_cast<std::size_t>(b)] = truncateToInt(sum * kBandScale);
     }
     return bands;
-}
-
-std::string formatBands(const BandValues& bands) {
-    std::array<char, kBandTextCapacity> text{};
-    std::size_t used = 0;
-    for (std::size_t b = 0; b < bands.size(); ++b) {
-        const char* format = b == 0 ? "%d" : "\\%d";
-        const int written = std::snprintf(text.data() + used, text.size() - used, format, bands[b]);
-        if (written < 0) {
-            break;
-        }
-        used += static_cast<std::size_t>(written);
-    }
-    return std::string(text.data(), used);
-}
-
-std::string formatCpuUsage(float percent) {
-    std::array<char, kCpuTextCapacity> text{};
-    const int written =
-        std::snprintf(text.data(), text.size(), "CPU Usage: %3.2f%%", static_cast<double>(percent));
-    if (written < 0) {
-        return {};
-    }
-    return std::string(text.data(), std::min(static_cast<std::size_t>(written), text.size() - 1));
 }
 
 } // namespace tembrel::remote

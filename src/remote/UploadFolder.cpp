@@ -13,10 +13,7 @@ namespace {
 
 constexpr std::size_t kZeroBlockBytes = 64 * 1024;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = std::unique_ptr<std::FILE, UploadFile::Closer>;
 
 File openFile(const std::filesystem::path& path, const char* mode) {
     return File(std::fopen(path.c_str(), mode));
@@ -80,20 +77,33 @@ bool UploadFolder::create(std::string_view clientPath) const {
     return target && openFile(*target, "wb") != nullptr;
 }
 
-bool UploadFolder::append(std::string_view clientPath, std::span<const std::uint8_t> chunk,
-                          std::size_t zeroFill) const {
+std::optional<UploadFile> UploadFolder::openForAppend(std::string_view clientPath) const {
     const auto target = writableTarget(clientPath);
     if (!target) {
-        return false;
+        return std::nullopt;
     }
+    // Append mode: every write lands at the file's current end, also when
+    // another user's "StartFile" emptied it in between.
     File file = openFile(*target, "ab");
     if (!file) {
-        return false;
+        return std::nullopt;
     }
+    return UploadFile(std::move(file));
+}
+
+bool UploadFolder::append(std::string_view clientPath, std::span<const std::uint8_t> chunk,
+                          std::size_t zeroFill) const {
+    auto file = openForAppend(clientPath);
+    return file && file->append(chunk, zeroFill);
+}
+
+bool UploadFile::append(std::span<const std::uint8_t> chunk, std::size_t zeroFill) {
+    std::FILE* file = file_.get();
     const bool written =
-        (chunk.empty() || std::fwrite(chunk.data(), 1, chunk.size(), file.get()) == chunk.size()) &&
-        writeZeros(file.get(), zeroFill);
-    return std::fflush(file.get()) == 0 && written;
+        (chunk.empty() || std::fwrite(chunk.data(), 1, chunk.size(), file) == chunk.size()) &&
+        writeZeros(file, zeroFill);
+    // Flushed per chunk: the file on disk always holds every chunk answered.
+    return std::fflush(file) == 0 && written;
 }
 
 } // namespace tembrel::remote

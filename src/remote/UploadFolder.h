@@ -5,13 +5,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace tembrel::remote {
+
+// One uploaded file held open for appending; closed when destroyed.
+class UploadFile {
+public:
+    struct Closer {
+        void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+    };
+
+    // Appends `chunk` and then `zeroFill` zero bytes at the end of the file,
+    // and hands them to the system. False when not everything was written.
+    [[nodiscard]] bool append(std::span<const std::uint8_t> chunk, std::size_t zeroFill);
+
+private:
+    friend class UploadFolder;
+    explicit UploadFile(std::unique_ptr<std::FILE, Closer> file) noexcept
+        : file_(std::move(file)) {}
+
+    std::unique_ptr<std::FILE, Closer> file_;
+};
 
 class UploadFolder {
 public:
@@ -34,6 +55,10 @@ public:
     // first when it is missing. False when the name is refused or the file
     // cannot be written.
     [[nodiscard]] bool create(std::string_view clientPath) const;
+
+    // Opens the file for appending (created when missing); nothing when the
+    // name is refused or the file cannot be written.
+    [[nodiscard]] std::optional<UploadFile> openForAppend(std::string_view clientPath) const;
 
     // Appends `chunk` and then `zeroFill` zero bytes at the end of the file
     // (created when missing). False when nothing could be written.

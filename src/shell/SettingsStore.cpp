@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "protocol/ProtocolConstants.h"
+
 namespace tembrel::shell {
 
 namespace {
@@ -29,10 +31,6 @@ constexpr const char* kAllowValue = "Allow";
 // Entries read from one list value at most.
 constexpr qsizetype kMaxListEntries = 64;
 
-constexpr const char* kDefaultPortText = "6000";
-constexpr int kDefaultVolume = 128;
-constexpr int kMinVolume = 0;
-constexpr int kMaxVolume = 255;
 constexpr int kDefaultDspCode = 1;
 constexpr int kNoDspCode = 0;
 // Stored texts are read with room for this many bytes.
@@ -167,14 +165,15 @@ LoadedSettings SettingsStore::load() const {
     loaded.dspCode = kDefaultDspCode;
 
     if (markerAccepted(*settings, kConnectionMarker)) {
-        loaded.portText =
-            readText(*settings, QString::fromLatin1(kPortValue)).value_or(kDefaultPortText);
+        loaded.portText = readText(*settings, QString::fromLatin1(kPortValue))
+                              .value_or(std::to_string(protocol::kDefaultPort));
     }
 
     if (markerAccepted(*settings, kPlaybackMarker)) {
         // Volumes outside 0-255 are brought into range rather than handed on.
         loaded.volume = static_cast<int>(std::clamp<long long>(
-            readNumber(*settings, kVolumeValue).value_or(kDefaultVolume), kMinVolume, kMaxVolume));
+            readNumber(*settings, kVolumeValue).value_or(protocol::kDefaultVolume),
+            protocol::kMinVolume, protocol::kMaxVolume));
         // The code is kept as stored: one outside 1-4 changes nothing when
         // applied. Numbers beyond int are such codes too.
         const long long code = readNumber(*settings, kDspValue).value_or(kDefaultDspCode);

@@ -9,15 +9,17 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/ProtocolConstants.h"
+
 class QSettings;
 
 namespace tembrel::shell {
 
 // What the store gives back at start-up, after the marker rules.
 struct LoadedSettings {
-    std::string portText = "6000";
+    std::string portText = std::to_string(protocol::kDefaultPort);
     std::array<std::string, 5> locations{};
-    int volume = 128;
+    int volume = protocol::kDefaultVolume;
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
     // "Listen" and "Allow": addresses to listen on and networks admitted,
     // as written in the file (comma-separated); empty when not set. Only

@@ -34,6 +34,8 @@ public:
     // True once the server accepts connections.
     [[nodiscard]] bool ready() const noexcept { return ready_; }
     [[nodiscard]] int port() const noexcept { return port_; }
+    // The server's process id (its main thread has the same id).
+    [[nodiscard]] qint64 pid() const { return process_->processId(); }
     [[nodiscard]] std::filesystem::path uploadDir() const { return dir_.path() / "uploads"; }
     // Stops the server with SIGTERM, as a service manager does.
     [[nodiscard]] bool stop();

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/MessageIds.h"
 #include "shell/ServerApp.h"
 
 namespace tembrel::test {
@@ -64,7 +65,7 @@ std::unique_ptr<TestClient> WindowHarness::join(const std::string& name) {
     client->setAutoAnswerPings(true);
     EXPECT_TRUE(client->connectTo(port()));
     net::CNDKMessage hello;
-    hello.setId(remote::CServerDlg::kIdJoin);
+    hello.setId(protocol::kIdJoin);
     hello.appendText(name);
     EXPECT_TRUE(client->send(hello));
     const QString listed = QString::fromStdString(name);

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RemoteHarness.h"
+#include "remote/ControllerHarness.h"
 
 namespace tembrel::test {
 namespace {
@@ -52,8 +52,8 @@ protected:
     }
 
     void SetUp() override {
-        served_ = std::make_unique<ServedController>(silentSoundLibrary(),
-                                                     ServedController::Setup{{media_->path()}});
+        served_ = std::make_unique<ControllerHarness>(silentSoundLibrary(),
+                                                      ControllerHarness::Setup{{media_->path()}});
         ASSERT_TRUE(served_->started());
     }
 
@@ -72,7 +72,7 @@ protected:
     }
 
     static TempDir* media_;
-    std::unique_ptr<ServedController> served_;
+    std::unique_ptr<ControllerHarness> served_;
 };
 
 TempDir* BrowseTest::media_ = nullptr;

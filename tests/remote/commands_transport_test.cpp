@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "remote/controller_harness.h"
+#include "remote/ControllerHarness.h"
 
 namespace tembrel::test {
 namespace {
@@ -222,7 +222,7 @@ TEST_F(TransportCommands, RepeatTogglesAndTellsEveryUser) {
             std::vector<net::CNDKMessage> before;
             ASSERT_TRUE(readStatus(*client, 3000, &before).has_value());
             ASSERT_EQ(before.size(), 1u);
-            EXPECT_EQ(before[0].id(), remote::CServerDlg::kIdCommand);
+            EXPECT_EQ(before[0].id(), protocol::kIdCommand);
             EXPECT_EQ(textAt(before[0], 0), expected);
             EXPECT_EQ(textAt(before[0], 1), "");
             EXPECT_EQ(textAt(before[0], 2), "kept") << "further values stay";
@@ -287,7 +287,7 @@ TEST_F(TransportCommands, UnknownAndWrongCaseCommandsStillBroadcastTheStatus) {
             EXPECT_EQ(status->get("^Status"), "Playing");
         }
     }
-    net::CNDKMessage notText(remote::CServerDlg::kIdCommand);
+    net::CNDKMessage notText(protocol::kIdCommand);
     notText.putFourByteB(0, 7);
     ASSERT_TRUE(anna->send(notText));
     EXPECT_TRUE(readStatus(*anna).has_value());
@@ -307,7 +307,7 @@ TEST_F(TransportCommands, OtherMessageIdsAreIgnoredEntirely) {
 }
 
 TEST_F(TransportCommands, TestMessageIsLoggedWithoutReply) {
-    net::CNDKMessage big(remote::CServerDlg::kIdBigMessage);
+    net::CNDKMessage big(protocol::kIdBigMessage);
     const std::vector<std::uint8_t> tooLong(1'000, 0xAB); // beyond the 300-byte buffer
     big.appendValue(net::CNDKValue::fromBytes(tooLong));
     for (int code = 0; code <= 9; ++code) {
@@ -322,7 +322,7 @@ TEST_F(TransportCommands, TestMessageIsLoggedWithoutReply) {
     }));
     EXPECT_TRUE(anna->drain(300).empty()) << "no reply, no status";
 
-    net::CNDKMessage empty(remote::CServerDlg::kIdBigMessage);
+    net::CNDKMessage empty(protocol::kIdBigMessage);
     ASSERT_TRUE(anna->send(empty));
     ASSERT_TRUE(waitUntil([&] {
         return std::count(harness.view().log.begin(), harness.view().log.end(),

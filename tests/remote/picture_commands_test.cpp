@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RemoteHarness.h"
+#include "remote/ControllerHarness.h"
 
 namespace tembrel::test {
 namespace {
@@ -65,8 +65,8 @@ protected:
     // Starts a server over the media folder and queues the four albums'
     // tracks in the order Exact, Lower, Bare, Large.
     void serve(net::CNDKHost::Limits limits = {}) {
-        served_ = std::make_unique<ServedController>(
-            silentSoundLibrary(), ServedController::Setup{{media_->path()}, limits});
+        served_ = std::make_unique<ControllerHarness>(
+            silentSoundLibrary(), ControllerHarness::Setup{{media_->path()}, limits});
         ASSERT_TRUE(served_->started());
         ASSERT_FALSE(connectAndJoin(client_, served_->port(), "viewer").empty());
         const Names albums = payloads(exchange(client_, "GetAlbums", "2"), "^AddAlbum");
@@ -101,11 +101,11 @@ protected:
         EXPECT_TRUE(reply.value(2).isType(net::ValueType::FourByteB));
         EXPECT_EQ(size, static_cast<std::int32_t>(picture.size()));
         // Built from scratch, not in the command message.
-        EXPECT_NE(reply.id(), remote::CServerDlg::kIdCommand);
+        EXPECT_NE(reply.id(), protocol::kIdCommand);
     }
 
     static TempDir* media_;
-    std::unique_ptr<ServedController> served_;
+    std::unique_ptr<ControllerHarness> served_;
     TestClient client_;
 };
 
@@ -124,7 +124,7 @@ TEST_F(PictureTest, AnswersNoImageWithTheClientsNumberWhenThereIsNone) {
         const CNDKMessage reply = detail(argument);
         EXPECT_EQ(nameOf(reply), "^NoImage") << argument;
         EXPECT_EQ(textAt(reply, 1), argument);
-        EXPECT_EQ(reply.id(), remote::CServerDlg::kIdCommand);
+        EXPECT_EQ(reply.id(), protocol::kIdCommand);
     }
     EXPECT_EQ(served_->server().playlist().count(), 4);
 }

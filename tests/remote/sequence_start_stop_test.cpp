@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "remote/controller_harness.h"
+#include "remote/ControllerHarness.h"
 
 namespace tembrel::test {
 namespace {

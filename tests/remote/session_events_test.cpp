@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "remote/controller_harness.h"
+#include "remote/ControllerHarness.h"
 
 namespace tembrel::test {
 namespace {
@@ -68,7 +68,7 @@ TEST(SessionJoin, NewcomerAndExistingUserSeeTheJoinSequence) {
         {"^TotalTracks", std::to_string(harness.server().mediaLibrary().trackTotal())}};
     EXPECT_EQ(namesAndPayloads(*received), expected);
     for (const net::CNDKMessage& m : *received) {
-        EXPECT_EQ(m.id(), remote::CServerDlg::kIdJoin);
+        EXPECT_EQ(m.id(), protocol::kIdJoin);
     }
 
     // bob: the join message as anna sent it, then the status broadcast.
@@ -127,14 +127,14 @@ TEST(SessionJoin, NewcomerDroppedDuringItsJoinIsAnnouncedOnce) {
     EXPECT_EQ(*forward, makeJoin("anna"));
     const auto leave = bob->receive();
     ASSERT_TRUE(leave.has_value());
-    EXPECT_EQ(leave->id(), remote::CServerDlg::kIdLeave);
+    EXPECT_EQ(leave->id(), protocol::kIdLeave);
     std::vector<net::CNDKMessage> before;
     const auto status = readStatus(*bob, 3000, &before);
     ASSERT_TRUE(status.has_value()) << "the join's status goes to every user";
     EXPECT_TRUE(before.empty());
     EXPECT_EQ(status->get("^NumTracks"), "20");
     for (const net::CNDKMessage& m : bob->drain(300)) {
-        EXPECT_NE(m.id(), remote::CServerDlg::kIdLeave) << "announced once";
+        EXPECT_NE(m.id(), protocol::kIdLeave) << "announced once";
     }
 
     const auto& log = harness.view().log;
@@ -166,7 +166,7 @@ TEST(SessionJoin, JoinReadAfterTheLeaveNoticeIsIgnored) {
     int leaves = 0;
     for (const net::CNDKMessage& m : bob->drain(300)) {
         EXPECT_NE(m, makeJoin("ghost"));
-        leaves += m.id() == remote::CServerDlg::kIdLeave ? 1 : 0;
+        leaves += m.id() == protocol::kIdLeave ? 1 : 0;
     }
     EXPECT_EQ(leaves, 1);
     EXPECT_FALSE(harness.view().logged("* ghost joined the server. *"));
@@ -197,7 +197,7 @@ TEST(SessionCommand, SenderDroppedDuringItsRepliesIsAnnouncedOnce) {
     EXPECT_TRUE(anna->waitForClose());
     int leaves = 0;
     for (const net::CNDKMessage& m : bob->drain(300)) {
-        leaves += m.id() == remote::CServerDlg::kIdLeave ? 1 : 0;
+        leaves += m.id() == protocol::kIdLeave ? 1 : 0;
     }
     EXPECT_EQ(leaves, 1);
     const auto& log = harness.view().log;
@@ -219,7 +219,7 @@ protected:
     // Waits for the leave message that tells bob about `name`.
     void expectLeave(const std::string& name) {
         const auto messages = bob->receiveUntil(
-            [](const net::CNDKMessage& m) { return m.id() == remote::CServerDlg::kIdLeave; });
+            [](const net::CNDKMessage& m) { return m.id() == protocol::kIdLeave; });
         ASSERT_TRUE(messages.has_value()) << "no leave message for " << name;
         EXPECT_EQ(messages->back().valueCount(), 1);
         EXPECT_EQ(textAt(messages->back(), 0), name);
@@ -328,7 +328,7 @@ TEST_F(Session, DisconnectAllDropsEveryoneWithoutLeaveMessages) {
     for (TestClient* client : {anna.get(), bob.get()}) {
         EXPECT_TRUE(client->waitForClose());
         for (const net::CNDKMessage& m : client->drain(100)) {
-            EXPECT_NE(m.id(), remote::CServerDlg::kIdLeave);
+            EXPECT_NE(m.id(), protocol::kIdLeave);
         }
     }
     EXPECT_EQ(harness.view().log.size(), logLines);

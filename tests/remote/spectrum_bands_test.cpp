@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "playback/SoundLibrary.h"
+#include "remote/CpuUsageText.h"
 #include "remote/SpectrumBands.h"
 
 namespace tembrel::remote {

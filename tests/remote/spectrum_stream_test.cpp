@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RemoteHarness.h"
+#include "remote/ControllerHarness.h"
 #include "support/FakeSoundLibrary.h"
 
 namespace tembrel::test {
@@ -30,7 +30,7 @@ protected:
         std::fill_n(spectrum.begin() + 240, 8, -0.1f); // band 15: -80
         fake_->setSpectrum(spectrum);
         fake_->setCpuUsage(12.5f);
-        served_ = std::make_unique<ServedController>(std::move(fake), ServedController::Setup{});
+        served_ = std::make_unique<ControllerHarness>(std::move(fake), ControllerHarness::Setup{});
         ASSERT_TRUE(served_->started());
         ASSERT_FALSE(connectAndJoin(client_, served_->port(), "watcher").empty());
     }
@@ -66,7 +66,7 @@ protected:
     }
 
     FakeSoundLibrary* fake_ = nullptr;
-    std::unique_ptr<ServedController> served_;
+    std::unique_ptr<ControllerHarness> served_;
     TestClient client_;
 };
 

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "remote/controller_harness.h"
+#include "remote/ControllerHarness.h"
 
 namespace tembrel::test {
 namespace {
@@ -112,7 +112,7 @@ TEST_F(StatusPush, RepliesToACommandKeepItsIdAndValues) {
     ASSERT_TRUE(anna->send(message));
     const auto reply = anna->receive();
     ASSERT_TRUE(reply.has_value());
-    EXPECT_EQ(reply->id(), remote::CServerDlg::kIdCommand);
+    EXPECT_EQ(reply->id(), protocol::kIdCommand);
     EXPECT_EQ(textAt(*reply, 0), "^TrackName");
     EXPECT_EQ(textAt(*reply, 2), "two");
     EXPECT_EQ(textAt(*reply, 3), "three");
@@ -150,7 +150,7 @@ TEST_F(StatusPush, CommandsFasterThanOnceASecondHoldTheTimerOff) {
     for (int round = 0; round < 8; ++round) {
         ASSERT_TRUE(anna->send(makeCommand("Nothing")));
         for (const net::CNDKMessage& message : anna->drain(300)) {
-            EXPECT_EQ(message.id(), remote::CServerDlg::kIdCommand) << textAt(message, 0);
+            EXPECT_EQ(message.id(), protocol::kIdCommand) << textAt(message, 0);
         }
     }
 }

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RemoteHarness.h"
+#include "remote/ControllerHarness.h"
 
 namespace tembrel::test {
 namespace {
@@ -35,7 +35,7 @@ std::int32_t numberAt(const CNDKMessage& message, int index) {
 
 // The upload layout: value 2 and 5 numbers, value 3 the server-side path.
 CNDKMessage uploadCommand(std::string_view command, std::string_view serverPath) {
-    CNDKMessage message(remote::CServerDlg::kIdCommand);
+    CNDKMessage message(protocol::kIdCommand);
     message.appendText(command);
     message.appendText("");
     message.appendValue(fourByteB(0));
@@ -103,7 +103,7 @@ protected:
 
     void SetUp() override {
         served_ =
-            std::make_unique<ServedController>(silentSoundLibrary(), ServedController::Setup{});
+            std::make_unique<ControllerHarness>(silentSoundLibrary(), ControllerHarness::Setup{});
         ASSERT_TRUE(served_->started());
         ASSERT_FALSE(connectAndJoin(client_, served_->port(), "uploader").empty());
     }
@@ -136,7 +136,7 @@ protected:
     }
 
     static TempDir* sources_;
-    std::unique_ptr<ServedController> served_;
+    std::unique_ptr<ControllerHarness> served_;
     TestClient client_;
 };
 
@@ -227,6 +227,56 @@ TEST_F(UploadTest, AFullPlaylistRefusesTheFinishedUpload) {
     const auto refusedName = exchange(client_, endFile("..", "C:\\A\\B\\song.mp3"));
     EXPECT_EQ(payloads(refusedName, "^Error"), Names{"Cannot play track: Playlist is full"});
     EXPECT_EQ(served_->server().playlist().count(), 50);
+}
+
+TEST_F(UploadTest, StartFileReturnsValueFiveAsSentAndLeavesValueFourAlone) {
+    // Value 4 carries something of the client's own; value 5 the number.
+    CNDKMessage request = startFile("n.bin", 0);
+    request.putValue(4, fourByteB(-31));
+    request.putValue(5, fourByteB(2'000'000'123));
+    CNDKMessage reply = chunkReply(exchange(client_, request));
+    ASSERT_EQ(nameOf(reply), "^GetFileChunk");
+    ASSERT_EQ(reply.valueCount(), 6);
+    EXPECT_TRUE(reply.value(4).isType(ValueType::FourByteB));
+    EXPECT_EQ(numberAt(reply, 4), -31);
+    EXPECT_TRUE(reply.value(5).isType(ValueType::FourByteB));
+    EXPECT_EQ(numberAt(reply, 5), 2'000'000'123);
+
+    // A value 5 of another type is read as a number all the same and goes
+    // back as FourByteB: a signed 4-byte value keeps its number, text reads as 0.
+    request.putValue(4, CNDKValue::fromText("client note"));
+    request.putValue(5, CNDKValue::fromScalar(ValueType::FourByteA, std::int32_t{-7}));
+    reply = chunkReply(exchange(client_, request));
+    EXPECT_TRUE(reply.value(5).isType(ValueType::FourByteB));
+    EXPECT_EQ(numberAt(reply, 5), -7);
+    EXPECT_EQ(textAt(reply, 4), "client note");
+    request.putValue(5, CNDKValue::fromText("12"));
+    reply = chunkReply(exchange(client_, request));
+    EXPECT_TRUE(reply.value(5).isType(ValueType::FourByteB));
+    EXPECT_EQ(numberAt(reply, 5), 0);
+    EXPECT_EQ(textAt(reply, 4), "client note");
+
+    // Without a value 5 (nor 4) the reply gains them: an empty text in value
+    // 4 and the number 0 in value 5.
+    CNDKMessage shortRequest(protocol::kIdCommand);
+    shortRequest.appendText("StartFile");
+    shortRequest.appendText("");
+    shortRequest.appendValue(fourByteB(0));
+    shortRequest.appendText("n.bin");
+    reply = chunkReply(exchange(client_, shortRequest));
+    ASSERT_EQ(reply.valueCount(), 6);
+    EXPECT_TRUE(reply.value(4).isType(ValueType::Text));
+    EXPECT_EQ(textAt(reply, 4), "");
+    EXPECT_TRUE(reply.value(5).isType(ValueType::FourByteB));
+    EXPECT_EQ(numberAt(reply, 5), 0);
+    EXPECT_EQ(textAt(reply, 3), "n.bin");
+
+    // Starting again empties the file the earlier chunks went to; the next
+    // chunks begin at its start.
+    (void)exchange(client_, sendFile("n.bin", "first try", 9));
+    (void)exchange(client_, startFile("n.bin", 3));
+    (void)exchange(client_, sendFile("n.bin", "again", 5));
+    EXPECT_EQ(readAll(served_->uploadDir() / "n.bin"), "again");
 }
 
 } // namespace

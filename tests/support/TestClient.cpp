@@ -1,17 +1,9 @@
-// Loopback test client: non-blocking POSIX socket polled in short slices,
-// with the Qt event loop pumped between slices.
+// The tests' loopback client over the shared client connection: waits in
+// short slices with the Qt event loop pumped between them.
 #include "support/TestClient.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <chrono>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 #include <QCoreApplication>
 
@@ -22,12 +14,12 @@ namespace tembrel::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 // Longest single wait on the socket before the event loop gets another turn.
-constexpr int kSliceMs = 2;
+constexpr milliseconds kSlice{2};
 // A send that cannot hand its bytes to the kernel for this long fails.
-constexpr int kSendTimeoutMs = 10'000;
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr milliseconds kSendTimeout{10'000};
 
 void processQtEvents() {
     if (QCoreApplication::instance() != nullptr) {
@@ -37,19 +29,18 @@ void processQtEvents() {
 }
 
 int msLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-bool waitOn(int fd, short events, int ms) {
-    pollfd p{fd, events, 0};
-    return ::poll(&p, 1, ms) > 0;
-}
+// Everything is handed on: the tests look at pings and notices themselves.
+constexpr client::ControlPolicy kHandEverythingOn{.answerPings = false, .noticesEnd = false};
 
 } // namespace
 
-TestClient::TestClient() = default;
+TestClient::TestClient() : connection_(kSendTimeout, kHandEverythingOn) {
+    connection_.setWaitHook(processQtEvents, kSlice);
+}
 
 TestClient::~TestClient() {
     close();
@@ -57,36 +48,7 @@ TestClient::~TestClient() {
 
 bool TestClient::connectTo(quint16 port, int timeoutMs) {
     close();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) {
-        return false;
-    }
-    const int one = 1;
-    (void)::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 &&
-        errno != EINPROGRESS) {
-        close();
-        return false;
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        processQtEvents();
-        if (waitOn(fd_, POLLOUT, kSliceMs)) {
-            break;
-        }
-        if (Clock::now() >= deadline) {
-            close();
-            return false;
-        }
-    }
-    int error = 0;
-    socklen_t len = sizeof error;
-    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
-        close();
+    if (!connection_.open("127.0.0.1", port, milliseconds(timeoutMs))) {
         return false;
     }
     // Let a host in this process see the connection at once.
@@ -95,178 +57,130 @@ bool TestClient::connectTo(quint16 port, int timeoutMs) {
 }
 
 bool TestClient::send(const net::CNDKMessage& m) {
-    const std::vector<std::uint8_t> bytes = net::CNDKArchive::encode(m);
-    return sendRaw(bytes);
-}
-
-bool TestClient::sendRaw(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0) {
+    if (!connection_.send(m)) {
         return false;
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
-    while (!bytes.empty()) {
-        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n > 0) {
-            bytes = bytes.subspan(static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            return false;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        processQtEvents();
-        (void)waitOn(fd_, POLLOUT, kSliceMs);
     }
     processQtEvents();
     return true;
 }
 
-bool TestClient::pump(int waitMs) {
-    processQtEvents();
-    if (fd_ < 0 || peerClosed_) {
+bool TestClient::sendRaw(std::span<const std::uint8_t> bytes) {
+    if (!connection_.sendRaw(bytes)) {
         return false;
     }
-    if (!waitOn(fd_, POLLIN, waitMs)) {
-        return true;
-    }
-    for (;;) {
-        const std::size_t old = input_.size();
-        input_.resize(old + kReadChunk);
-        const ssize_t n = ::recv(fd_, input_.data() + old, kReadChunk, 0);
-        input_.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
-        if (n > 0) {
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            break;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        peerClosed_ = true; // end of stream or a reset
-        break;
-    }
-    decodeAvailable();
-    return !peerClosed_;
+    processQtEvents();
+    return true;
 }
 
-void TestClient::decodeAvailable() {
-    std::size_t offset = 0;
-    for (;;) {
-        net::CNDKMessage message;
-        std::size_t consumed = 0;
-        const auto result = codec_.decode(std::span(input_).subspan(offset), message, consumed);
-        if (result == net::CNDKArchive::Result::NeedMore) {
-            break;
-        }
-        if (result == net::CNDKArchive::Result::Malformed) {
-            ADD_FAILURE() << "the server sent bytes that do not form a message";
-            offset = input_.size();
-            peerClosed_ = true;
-            break;
-        }
-        offset += consumed;
-        if (autoAnswerPings_ && message.id() == net::kNdkIdPing) {
-            (void)send(message);
-            continue;
-        }
-        queue_.push_back(std::move(message));
+void TestClient::reportMalformed() {
+    if (connection_.receivedMalformed() && !malformedReported_) {
+        malformedReported_ = true;
+        ADD_FAILURE() << "the server sent bytes that do not form a message";
     }
-    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+std::optional<net::CNDKMessage> TestClient::next(int timeoutMs) {
+    if (!held_.empty()) {
+        net::CNDKMessage message = std::move(held_.front());
+        held_.pop_front();
+        return message;
+    }
+    net::CNDKMessage message;
+    if (connection_.poll(message, milliseconds(timeoutMs)) ==
+        client::BlockingConnection::Wait::Message) {
+        return message;
+    }
+    reportMalformed();
+    return std::nullopt;
 }
 
 std::optional<net::CNDKMessage> TestClient::receive(int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (queue_.empty()) {
-        const bool open = pump(std::min(kSliceMs, msLeft(deadline)));
-        if (!queue_.empty()) {
-            break;
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    for (;;) {
+        if (auto message = next(msLeft(deadline))) {
+            return message;
         }
-        if (!open || Clock::now() >= deadline) {
+        // A signal can end a wait early; only the deadline or the end of the
+        // connection ends this one.
+        if (!connection_.isOpen() || Clock::now() >= deadline) {
             return std::nullopt;
         }
     }
-    net::CNDKMessage message = std::move(queue_.front());
-    queue_.pop_front();
-    return message;
 }
 
 std::optional<std::vector<net::CNDKMessage>>
 TestClient::receiveUntil(const std::function<bool(const net::CNDKMessage&)>& pred, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
     std::size_t checked = 0;
     for (;;) {
-        for (; checked < queue_.size(); ++checked) {
-            if (pred(queue_[checked])) {
-                std::vector<net::CNDKMessage> received;
-                received.reserve(checked + 1);
-                for (std::size_t i = 0; i <= checked; ++i) {
-                    received.push_back(std::move(queue_.front()));
-                    queue_.pop_front();
-                }
+        for (; checked < held_.size(); ++checked) {
+            if (pred(held_[checked])) {
+                std::vector<net::CNDKMessage> received(
+                    std::make_move_iterator(held_.begin()),
+                    std::make_move_iterator(held_.begin() + static_cast<std::ptrdiff_t>(checked) +
+                                            1));
+                held_.erase(held_.begin(),
+                            held_.begin() + static_cast<std::ptrdiff_t>(checked) + 1);
                 return received;
             }
         }
         if (Clock::now() >= deadline) {
             return std::nullopt;
         }
-        if (!pump(std::min(kSliceMs, msLeft(deadline))) && checked == queue_.size()) {
+        net::CNDKMessage message;
+        switch (connection_.poll(message, std::min(kSlice, milliseconds(msLeft(deadline))))) {
+        case client::BlockingConnection::Wait::Message:
+            held_.push_back(std::move(message));
+            break;
+        case client::BlockingConnection::Wait::Idle:
+            break;
+        case client::BlockingConnection::Wait::Failed:
+            reportMalformed();
             return std::nullopt;
         }
     }
 }
 
 std::vector<net::CNDKMessage> TestClient::drain(int quietMs) {
-    auto quietUntil = Clock::now() + std::chrono::milliseconds(quietMs);
-    std::size_t seen = queue_.size();
-    do {
-        const bool open = pump(std::min(kSliceMs, msLeft(quietUntil)));
-        if (queue_.size() != seen) {
-            seen = queue_.size();
-            quietUntil = Clock::now() + std::chrono::milliseconds(quietMs);
-        }
-        if (!open) {
-            break;
-        }
-    } while (Clock::now() < quietUntil);
-    std::vector<net::CNDKMessage> all(std::make_move_iterator(queue_.begin()),
-                                      std::make_move_iterator(queue_.end()));
-    queue_.clear();
+    std::vector<net::CNDKMessage> all(std::make_move_iterator(held_.begin()),
+                                      std::make_move_iterator(held_.end()));
+    held_.clear();
+    net::CNDKMessage message;
+    while (connection_.poll(message, milliseconds(quietMs)) ==
+           client::BlockingConnection::Wait::Message) {
+        all.push_back(std::move(message));
+    }
+    reportMalformed();
     return all;
 }
 
 bool TestClient::waitForClose(int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!peerClosed_) {
-        if (fd_ < 0) {
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    while (!connection_.ended()) {
+        if (!connection_.isOpen() || Clock::now() >= deadline) {
             return false;
         }
-        (void)pump(std::min(kSliceMs, msLeft(deadline)));
-        if (!peerClosed_ && Clock::now() >= deadline) {
-            return false;
+        net::CNDKMessage message;
+        if (connection_.poll(message, std::min(kSlice, milliseconds(msLeft(deadline)))) ==
+            client::BlockingConnection::Wait::Message) {
+            held_.push_back(std::move(message));
         }
     }
+    reportMalformed();
     return true;
 }
 
 void TestClient::close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    peerClosed_ = false;
-    input_.clear();
-    queue_.clear();
+    connection_.close();
+    held_.clear();
 }
 
 bool TestClient::isConnected() const {
-    return fd_ >= 0 && !peerClosed_;
+    return connection_.isOpen();
 }
 
 void TestClient::setAutoAnswerPings(bool on) {
-    autoAnswerPings_ = on;
+    connection_.setAnswerPings(on);
 }
 
 net::CNDKMessage makeCommand(std::string_view command, std::optional<std::string_view> argument) {

@@ -1,9 +1,10 @@
 #pragma once
 
-// A small loopback client for integration tests: speaks the message wire
-// format over a plain socket and keeps the Qt event loop of the test process
-// running while it waits, so it works against a host in the same process as
-// well as against a separate server process.
+// The tests' loopback client: the shared blocking client connection, with
+// the Qt event loop of the test process kept running while it waits, so it
+// works against a host in the same process as well as against a separate
+// server process. Everything the server sends is handed on, the messaging
+// layer's own messages included.
 
 #include <cstdint>
 #include <deque>
@@ -16,7 +17,7 @@
 
 #include <QtGlobal>
 
-#include "net/CNDKArchive.h"
+#include "connection/BlockingConnection.h"
 #include "net/CNDKMessage.h"
 
 namespace tembrel::test {
@@ -54,17 +55,15 @@ public:
     void setAutoAnswerPings(bool on);
 
 private:
-    // Reads what has arrived, waiting up to `waitMs` for something; decodes
-    // complete messages into the queue. False when the connection ended.
-    bool pump(int waitMs);
-    void decodeAvailable();
+    // The next message within `timeoutMs`, from the held ones first.
+    std::optional<net::CNDKMessage> next(int timeoutMs);
+    // A connection that ended on bytes that form no message fails the test.
+    void reportMalformed();
 
-    int fd_ = -1;
-    bool peerClosed_ = false;
-    bool autoAnswerPings_ = false;
-    std::vector<std::uint8_t> input_;
-    std::deque<net::CNDKMessage> queue_;
-    net::CNDKArchive codec_;
+    client::BlockingConnection connection_;
+    // Messages receiveUntil() read without a match, kept for receive().
+    std::deque<net::CNDKMessage> held_;
+    bool malformedReported_ = false;
 };
 
 // A command message as clients send it: id 2, value 0 the command, value 1

@@ -4,7 +4,7 @@
 
 #include "CommandLine.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 ParsedCommandLine parse(std::vector<std::string> arguments) {
@@ -63,4 +63,4 @@ TEST(CommandLine, DefaultsToLocalhostOnTheServersPort) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client

@@ -7,10 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "Connection.h"
+#include "connection/BlockingConnection.h"
 #include "net/ValueType.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 using namespace std::chrono_literals;
@@ -70,9 +70,9 @@ net::CNDKMessage reply(std::string_view name) {
     return message;
 }
 
-TEST(Connection, AnswersPingsWithTheSameTickAndDeliversTheRest) {
+TEST(BlockingConnection, AnswersPingsWithTheSameTickAndDeliversTheRest) {
     ScriptedServer server;
-    Connection connection(2s);
+    BlockingConnection connection(2s);
     ASSERT_TRUE(connection.open("127.0.0.1", server.port()));
     server.accept();
 
@@ -96,23 +96,23 @@ TEST(Connection, AnswersPingsWithTheSameTickAndDeliversTheRest) {
     EXPECT_EQ(tick, 74565u);
 }
 
-TEST(Connection, WaitsForTheRestOfASplitMessage) {
+TEST(BlockingConnection, WaitsForTheRestOfASplitMessage) {
     ScriptedServer server;
-    Connection connection(2s);
+    BlockingConnection connection(2s);
     ASSERT_TRUE(connection.open("127.0.0.1", server.port()));
     server.accept();
     const auto bytes = net::CNDKArchive::encode(reply("^Volume"));
     server.write(std::span(bytes).first(5));
     net::CNDKMessage got;
-    EXPECT_EQ(connection.poll(got, 50ms), Connection::Wait::Idle);
+    EXPECT_EQ(connection.poll(got, 50ms), BlockingConnection::Wait::Idle);
     server.write(std::span(bytes).subspan(5));
-    ASSERT_EQ(connection.poll(got, 2s), Connection::Wait::Message);
+    ASSERT_EQ(connection.poll(got, 2s), BlockingConnection::Wait::Message);
     EXPECT_EQ(got, reply("^Volume"));
 }
 
-TEST(Connection, ClosedBeforeAnyMessageMeansRefused) {
+TEST(BlockingConnection, ClosedBeforeAnyMessageMeansRefused) {
     ScriptedServer server;
-    Connection connection(2s);
+    BlockingConnection connection(2s);
     ASSERT_TRUE(connection.open("127.0.0.1", server.port()));
     server.accept();
     server.closePeer();
@@ -123,7 +123,7 @@ TEST(Connection, ClosedBeforeAnyMessageMeansRefused) {
         << connection.failure().message;
 }
 
-TEST(Connection, StopAndDropNoticesAndCloseAreFailures) {
+TEST(BlockingConnection, StopAndDropNoticesAndCloseAreFailures) {
     const std::vector<std::pair<std::int32_t, std::string>> cases{
         {net::kNdkIdServerStopping, "is stopping"},
         {net::kNdkIdDropped, "dropped the connection"},
@@ -131,7 +131,7 @@ TEST(Connection, StopAndDropNoticesAndCloseAreFailures) {
     };
     for (const auto& [id, expected] : cases) {
         ScriptedServer server;
-        Connection connection(2s);
+        BlockingConnection connection(2s);
         ASSERT_TRUE(connection.open("127.0.0.1", server.port()));
         server.accept();
         server.write(reply("^Status"));
@@ -149,9 +149,9 @@ TEST(Connection, StopAndDropNoticesAndCloseAreFailures) {
     }
 }
 
-TEST(Connection, MalformedBytesAndSilenceFail) {
+TEST(BlockingConnection, MalformedBytesAndSilenceFail) {
     ScriptedServer server;
-    Connection connection(200ms);
+    BlockingConnection connection(200ms);
     ASSERT_TRUE(connection.open("127.0.0.1", server.port()));
     server.accept();
     net::CNDKMessage got;
@@ -159,7 +159,7 @@ TEST(Connection, MalformedBytesAndSilenceFail) {
     EXPECT_NE(connection.failure().message.find("no reply"), std::string::npos);
 
     ScriptedServer other;
-    Connection second(2s);
+    BlockingConnection second(2s);
     ASSERT_TRUE(second.open("127.0.0.1", other.port()));
     other.accept();
     // A byte block declaring 4 GiB cannot be accepted.
@@ -170,23 +170,23 @@ TEST(Connection, MalformedBytesAndSilenceFail) {
         << second.failure().message;
 }
 
-TEST(Connection, UnreachableServerNamesHostAndPort) {
+TEST(BlockingConnection, UnreachableServerNamesHostAndPort) {
     int port = 0;
     {
         ScriptedServer closed;
         port = closed.port();
         closed.closeListener();
     }
-    Connection connection(2s);
+    BlockingConnection connection(2s);
     EXPECT_FALSE(connection.open("127.0.0.1", port));
     EXPECT_EQ(connection.failure().code, ExitCode::Connection);
     EXPECT_EQ(connection.failure().message,
               "cannot connect to 127.0.0.1:" + std::to_string(port) + ": Connection refused");
 }
 
-TEST(Connection, LeaveAnnouncesTheDeparture) {
+TEST(BlockingConnection, LeaveAnnouncesTheDeparture) {
     ScriptedServer server;
-    Connection connection(2s);
+    BlockingConnection connection(2s);
     ASSERT_TRUE(connection.open("127.0.0.1", server.port()));
     server.accept();
     server.write(net::CNDKMessage(net::kNdkIdDropped)); // answered later, as the server does
@@ -196,4 +196,4 @@ TEST(Connection, LeaveAnnouncesTheDeparture) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client

@@ -4,7 +4,7 @@
 
 #include "Json.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 std::string quoted(std::string_view text) {
@@ -44,4 +44,4 @@ TEST(Json, BuildsNestedValuesInInsertionOrder) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client

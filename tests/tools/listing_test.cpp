@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "Listing.h"
-#include "Replies.h"
 #include "SeekPlan.h"
 #include "Text.h"
+#include "protocol/Messages.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 TEST(Listing, FindsByNameIgnoringCaseOrByShownNumber) {
@@ -37,19 +37,19 @@ TEST(Listing, TracksMatchWithOrWithoutExtension) {
 }
 
 TEST(Listing, ProtocolNumbersStartAtTwo) {
-    EXPECT_EQ(listedNumber(0), 2);
-    EXPECT_EQ(listedNumber(9), 11);
-    EXPECT_EQ(kLooseTracksAlbumNumber, 1);
+    EXPECT_EQ(protocol::listedNumber(0), 2);
+    EXPECT_EQ(protocol::listedNumber(9), 11);
+    EXPECT_EQ(protocol::kLooseTracksAlbumNumber, 1);
 }
 
 TEST(SeekPlan, RelativeSeeksRoundUpToTwoSecondSteps) {
     auto plan = planSeek("+5");
     ASSERT_TRUE(plan);
-    EXPECT_EQ(plan->command, "Next");
+    EXPECT_EQ(protocol::commandName(plan->command), "Next");
     EXPECT_EQ(plan->repeat, 3);
     plan = planSeek("-1");
     ASSERT_TRUE(plan);
-    EXPECT_EQ(plan->command, "Prev");
+    EXPECT_EQ(protocol::commandName(plan->command), "Prev");
     EXPECT_EQ(plan->repeat, 1);
     plan = planSeek("+3600");
     ASSERT_TRUE(plan);
@@ -63,7 +63,7 @@ TEST(SeekPlan, RelativeSeeksRoundUpToTwoSecondSteps) {
 TEST(SeekPlan, PercentagesScaleToTheSetTimeRange) {
     const auto middle = planSeek("50");
     ASSERT_TRUE(middle);
-    EXPECT_EQ(middle->command, "SetTime");
+    EXPECT_EQ(protocol::commandName(middle->command), "SetTime");
     EXPECT_EQ(middle->argument, "142");
     EXPECT_EQ(planSeek("100%")->argument, "284");
     EXPECT_EQ(planSeek("0")->argument, "0");
@@ -74,12 +74,12 @@ TEST(SeekPlan, PercentagesScaleToTheSetTimeRange) {
 }
 
 TEST(Text, SplitsJoinedFieldsKeepingBackslashesInTheMiddle) {
-    EXPECT_EQ(splitFields("Aurora Vale\\Ice Road\\0:10", 3),
+    EXPECT_EQ(protocol::splitFields("Aurora Vale\\Ice Road\\0:10", 3),
               (std::vector<std::string>{"Aurora Vale", "Ice Road", "0:10"}));
-    EXPECT_EQ(splitFields("AC\\DC? No\\Back\\Slash\\4:00", 3),
+    EXPECT_EQ(protocol::splitFields("AC\\DC? No\\Back\\Slash\\4:00", 3),
               (std::vector<std::string>{"AC", "DC? No\\Back\\Slash", "4:00"}));
-    EXPECT_EQ(splitFields("only", 3), (std::vector<std::string>{"only", "", ""}));
-    EXPECT_EQ(splitFields("", 3), (std::vector<std::string>{"", "", ""}));
+    EXPECT_EQ(protocol::splitFields("only", 3), (std::vector<std::string>{"only", "", ""}));
+    EXPECT_EQ(protocol::splitFields("", 3), (std::vector<std::string>{"", "", ""}));
 }
 
 TEST(Text, ReadsNumbersTheWayTheServerWritesThem) {
@@ -94,4 +94,4 @@ TEST(Text, ReadsNumbersTheWayTheServerWritesThem) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client

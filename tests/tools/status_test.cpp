@@ -5,7 +5,7 @@
 #include "PlayerStatus.h"
 #include "StatusFormat.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 net::CNDKMessage reply(std::string_view name, std::string_view payload = {}) {
@@ -73,4 +73,4 @@ TEST(StatusTracker, SwitchesAndOtherReplies) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client

@@ -5,7 +5,7 @@
 #include "Spectrum.h"
 #include "WatchScreen.h"
 
-namespace tembrel::remote::client {
+namespace tembrel::client {
 namespace {
 
 using namespace std::chrono_literals;
@@ -22,20 +22,20 @@ net::CNDKMessage message(std::int32_t id, std::string_view name, std::string_vie
 constexpr std::string_view kFrame = "100\\0\\50\\-3\\150\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11";
 
 TEST(Spectrum, ParsesExactlySixteenNumbers) {
-    const auto bands = parseSpectrum(kFrame);
+    const auto bands = protocol::parseBands(kFrame);
     ASSERT_TRUE(bands);
     EXPECT_EQ((*bands)[0], 100);
     EXPECT_EQ((*bands)[3], -3);
     EXPECT_EQ((*bands)[15], 11);
-    EXPECT_FALSE(parseSpectrum("1\\2\\3"));
-    EXPECT_FALSE(parseSpectrum(std::string(kFrame) + "\\12"));
-    EXPECT_FALSE(parseSpectrum("1\\\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
-    EXPECT_FALSE(parseSpectrum("x\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
-    EXPECT_FALSE(parseSpectrum(""));
+    EXPECT_FALSE(protocol::parseBands("1\\2\\3"));
+    EXPECT_FALSE(protocol::parseBands(std::string(kFrame) + "\\12"));
+    EXPECT_FALSE(protocol::parseBands("1\\\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
+    EXPECT_FALSE(protocol::parseBands("x\\1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13\\14\\15"));
+    EXPECT_FALSE(protocol::parseBands(""));
 }
 
 TEST(Spectrum, BarsHaveEighthLineResolutionAndClamp) {
-    const auto bands = *parseSpectrum(kFrame);
+    const auto bands = *protocol::parseBands(kFrame);
     const auto rows = spectrumRows(bands, 2, 1);
     ASSERT_EQ(rows.size(), 2u);
     // Band 0 (100): full in both rows. Band 1 (0): blank. Band 2 (50):
@@ -92,7 +92,8 @@ TEST(WatchScreen, ShowsSpectrumOffOrTheBars) {
     EXPECT_TRUE(off.starts_with("\x1b[H"));
     EXPECT_NE(off.find("Ice Road   [1/3]"), std::string::npos);
 
-    const std::string on = renderWatchScreen("localhost:6000", status, parseSpectrum(kFrame), "");
+    const std::string on =
+        renderWatchScreen("localhost:6000", status, protocol::parseBands(kFrame), "");
     EXPECT_EQ(on.find("spectrum off"), std::string::npos);
     EXPECT_NE(on.find("█"), std::string::npos);
 
@@ -100,4 +101,4 @@ TEST(WatchScreen, ShowsSpectrumOffOrTheBars) {
 }
 
 } // namespace
-} // namespace tembrel::remote::client
+} // namespace tembrel::client
