@@ -22,6 +22,7 @@
 
 #include "ServerProcess.h"
 #include "net/UserTransport.h"
+#include "protocol/Commands.h"
 #include "support/TestClient.h"
 
 namespace tembrel::test {
@@ -35,13 +36,6 @@ constexpr int kAttackers = 4;
 constexpr int kMonitorBoundMs = 2000;
 constexpr std::size_t kLongValueBytes = 256 * 1024;
 constexpr std::size_t kReceiveSlice = 64 * 1024;
-
-// Every command of the protocol, as clients spell them.
-constexpr const char* kCommands[] = {
-    "GetInfo",        "Play",    "SetTime", "Pause",     "Stop",           "SendFile",
-    "StartFile",      "EndFile", "Next",    "GetDetail", "Repeat",         "Shuffle",
-    "Prev",           "Start",   "End",     "PlayTrack", "PlayAlbumTrack", "GetAlbums",
-    "GetAlbumTracks", "Up",      "Down",    "Mute"};
 
 // One attacking connection, never blocking: what the system does not take
 // at once is lost, which leaves a truncated frame on the wire.
@@ -147,7 +141,8 @@ private:
         static constexpr std::int32_t kIds[] = {0, 1, 2, 2, 2, 2, 3, -1, -2, -3, -4, -5, 77};
         net::CNDKMessage message(kIds[pick(std::size(kIds))]);
         if (message.id() == 2 || pick(5) == 0) {
-            message.appendText(kCommands[pick(std::size(kCommands))]);
+            const auto& commands = protocol::kCommands;
+            message.appendText(commands[static_cast<std::size_t>(pick(std::size(commands)))].name);
             if (pick(3) != 0) {
                 message.appendText(randomNumber());
             }
