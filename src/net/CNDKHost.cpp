@@ -54,6 +54,10 @@ const AddressPolicy& CNDKHost::addressPolicy() const noexcept {
     return impl_->addressPolicy();
 }
 
+const std::vector<QHostAddress>& CNDKHost::listenAddresses() const noexcept {
+    return impl_->listenAddresses();
+}
+
 bool CNDKHost::allowsPeer(const QHostAddress& address) {
     return impl_->allowsPeer(address);
 }

@@ -79,6 +79,9 @@ public:
     // networks at once.
     void setExposure(Exposure exposure);
     [[nodiscard]] const AddressPolicy& addressPolicy() const noexcept;
+    // The addresses given to setExposure() (empty: every interface), so that
+    // other front ends can listen where the TCP listener does.
+    [[nodiscard]] const std::vector<QHostAddress>& listenAddresses() const noexcept;
     // For front ends other than the TCP listener (the web server): whether a
     // peer at `address` may connect, asked before anything is served to it.
     // A refusal is logged like the listener's.

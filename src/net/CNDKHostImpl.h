@@ -41,6 +41,9 @@ public:
     [[nodiscard]] const std::string& listenError() const noexcept { return listenError_; }
     void setExposure(Exposure exposure) { exposure_ = std::move(exposure); }
     [[nodiscard]] const AddressPolicy& addressPolicy() const noexcept { return exposure_.allowed; }
+    [[nodiscard]] const std::vector<QHostAddress>& listenAddresses() const noexcept {
+        return exposure_.listenAddresses;
+    }
     [[nodiscard]] bool allowsPeer(const QHostAddress& address);
     void setConnectionLog(RefusalLog::Sink sink) { refusals_.setSink(std::move(sink)); }
 
