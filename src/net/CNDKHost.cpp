@@ -42,6 +42,30 @@ int CNDKHost::userCount() const noexcept {
     return impl_->userCount();
 }
 
+const std::string& CNDKHost::listenError() const noexcept {
+    return impl_->listenError();
+}
+
+void CNDKHost::setExposure(Exposure exposure) {
+    impl_->setExposure(std::move(exposure));
+}
+
+const AddressPolicy& CNDKHost::addressPolicy() const noexcept {
+    return impl_->addressPolicy();
+}
+
+const std::vector<QHostAddress>& CNDKHost::listenAddresses() const noexcept {
+    return impl_->listenAddresses();
+}
+
+bool CNDKHost::allowsPeer(const QHostAddress& address) {
+    return impl_->allowsPeer(address);
+}
+
+void CNDKHost::setConnectionLog(std::function<void(std::string_view line)> sink) {
+    impl_->setConnectionLog(std::move(sink));
+}
+
 std::int32_t CNDKHost::admitUser(std::unique_ptr<UserTransport> transport) {
     return impl_->admitUser(std::move(transport));
 }

@@ -3,7 +3,15 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QHostAddress>
+
+#include "net/AddressPolicy.h"
 
 #include "net/CNDKArchive.h"
 #include "net/CNDKMessage.h"
@@ -30,6 +38,20 @@ public:
         // A user that leaves a message half-sent this long is dropped
         // (ReceiveFailed).
         std::chrono::milliseconds partialMessageTimeout{60'000};
+        // A user whose unsent bytes stay above `stalledBacklog` without
+        // falling below their level of `stalledTimeout` ago is dropped
+        // (SendFailed): it has stopped reading, and what it holds is
+        // released long before maxSendBacklog is reached. While above, its
+        // own messages are not read, so it cannot make the server answer it
+        // faster than it takes the answers.
+        std::size_t stalledBacklog = std::size_t{1} << 20;
+        std::chrono::milliseconds stalledTimeout{5'000};
+    };
+
+    // Where the TCP listener listens and which peers may connect.
+    struct Exposure {
+        std::vector<QHostAddress> listenAddresses; // empty: every interface
+        AddressPolicy allowed = AddressPolicy::localNetworks();
     };
 
     CNDKHost();
@@ -49,6 +71,24 @@ public:
     // The port actually bound while hosting, else -1.
     [[nodiscard]] int listeningPort() const noexcept;
     [[nodiscard]] int userCount() const noexcept;
+    // Why the last startHost() failed, e.g. "address already in use"; empty
+    // after a success.
+    [[nodiscard]] const std::string& listenError() const noexcept;
+
+    // The listen addresses take effect at the next startHost(), the allowed
+    // networks at once.
+    void setExposure(Exposure exposure);
+    [[nodiscard]] const AddressPolicy& addressPolicy() const noexcept;
+    // The addresses given to setExposure() (empty: every interface), so that
+    // other front ends can listen where the TCP listener does.
+    [[nodiscard]] const std::vector<QHostAddress>& listenAddresses() const noexcept;
+    // For front ends other than the TCP listener (the web server): whether a
+    // peer at `address` may connect, asked before anything is served to it.
+    // A refusal is logged like the listener's.
+    [[nodiscard]] bool allowsPeer(const QHostAddress& address);
+    // Receives the lines about refused connections (not allowed, or no room
+    // for another user), at most one a minute per address and cause.
+    void setConnectionLog(std::function<void(std::string_view line)> sink);
 
     // Admits a user that another front end (not the TCP listener) has
     // connected, exactly as the listener admits a TCP connection: refused

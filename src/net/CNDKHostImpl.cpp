@@ -16,7 +16,6 @@ namespace tembrel::net {
 
 namespace {
 
-constexpr int kMaxPort = 65535;
 // An encoding buffer keeps its storage up to this size between messages; the
 // storage a rare large message needed is released instead.
 constexpr std::size_t kRetainedEncodingBytes = std::size_t{1} << 20;
@@ -30,7 +29,10 @@ void releaseIfLarge(std::vector<std::uint8_t>& buffer) {
 } // namespace
 
 CNDKHost::Impl::Impl(CNDKHost& host, const Limits& limits)
-    : host_(host), limits_(limits), codec_(limits.codec) {}
+    : host_(host), limits_(limits), codec_(limits.codec) {
+    backlogWatch_.setInterval(kBacklogWatchInterval);
+    QObject::connect(&backlogWatch_, &QTimer::timeout, &context_, [this] { checkBacklogs(); });
+}
 
 CNDKHost::Impl::~Impl() {
     destroying_ = true;
@@ -38,71 +40,6 @@ CNDKHost::Impl::~Impl() {
         peer.transport->close(UserTransport::CloseMode::Discard);
     }
     retired_.clear();
-}
-
-bool CNDKHost::Impl::startHost(int port) {
-    if (listener_ || port < 0 || port > kMaxPort) {
-        return false;
-    }
-    port_ = port;
-    auto listener = std::unique_ptr<QTcpServer, DeleteLater>(new QTcpServer(&context_));
-    // Pending connections the system queues before the host accepts them:
-    // all it can, so simultaneous connects are admitted in the order they
-    // were made.
-    listener->setListenBacklogSize(maxListenBacklog());
-    if (!listener->listen(QHostAddress::Any, static_cast<quint16>(port))) {
-        return false;
-    }
-    QObject::connect(listener.get(), &QTcpServer::newConnection, &context_,
-                     [this] { onNewConnection(); });
-    listener_ = std::move(listener);
-    return true;
-}
-
-void CNDKHost::Impl::stopHost() {
-    if (listener_) {
-        (void)sendToAll(CNDKMessage(kNdkIdServerStopping), 0);
-    }
-    dropAllUsers();
-    if (listener_) {
-        listener_->close();
-        QObject::disconnect(listener_.get(), nullptr, &context_, nullptr);
-        listener_.reset();
-    }
-    port_ = -1;
-}
-
-int CNDKHost::Impl::listeningPort() const noexcept {
-    return listener_ ? static_cast<int>(listener_->serverPort()) : -1;
-}
-
-void CNDKHost::Impl::onNewConnection() {
-    EventScope scope(*this);
-    while (listener_ && listener_->hasPendingConnections()) {
-        QTcpSocket* tcp = listener_->nextPendingConnection();
-        if (tcp == nullptr) {
-            break;
-        }
-        // The listener is destroyed when the host stops; the connection must
-        // outlive it.
-        tcp->setParent(&context_);
-        tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        (void)admitUser(
-            std::make_unique<TcpTransport>(tcp, context_, codec_, limits_.partialMessageTimeout));
-    }
-}
-
-std::int32_t CNDKHost::Impl::admitUser(std::unique_ptr<UserTransport> transport) {
-    EventScope scope(*this);
-    if (destroying_ || !host_.acceptsNewUser() || !peers_.hasFreeId()) {
-        retire(std::move(transport), UserTransport::CloseMode::Discard);
-        return 0;
-    }
-    UserTransport& added = *transport;
-    const std::int32_t userId = peers_.add(std::move(transport));
-    added.start(*this);
-    host_.onUserJoined(userId);
-    return userId;
 }
 
 bool CNDKHost::Impl::hasRoom(const UserTransport& transport, std::size_t bytes) const {
@@ -121,6 +58,7 @@ bool CNDKHost::Impl::queue(UserTransport& transport, std::span<const std::uint8_
     }
     transport.queue(bytes);
     scheduleAfterEvent();
+    watchBacklog(transport);
     return true;
 }
 
@@ -202,6 +140,9 @@ bool CNDKHost::Impl::removeUser(std::int32_t userId, UserTransport::CloseMode mo
     std::unique_ptr<UserTransport> transport = peers_.remove(userId);
     if (!transport) {
         return false;
+    }
+    if (transport->backlog() >= limits_.stalledBacklog) {
+        scheduleMemoryReturn();
     }
     retire(std::move(transport), mode);
     return true;

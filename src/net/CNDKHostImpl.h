@@ -3,23 +3,30 @@
 // Inside of CNDKHost: the listener, the user table and the event handling
 // that turns socket notifications into callbacks.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include <QObject>
 #include <QTcpServer>
+#include <QTimer>
 
 #include "net/CNDKHost.h"
 #include "net/CNDKPeerTable.h"
 #include "net/DeleteLater.h"
 #include "net/MessageBatch.h"
+#include "net/RefusalLog.h"
 
 namespace tembrel::net {
 
 class CNDKHost::Impl final : private UserTransport::Events {
 public:
+    // How often the backlogs above the stalled level are looked at.
+    static constexpr std::chrono::milliseconds kBacklogWatchInterval{100};
+
     Impl(CNDKHost& host, const Limits& limits);
     ~Impl();
 
@@ -28,9 +35,17 @@ public:
 
     bool startHost(int port);
     void stopHost();
-    [[nodiscard]] bool isHosting() const noexcept { return listener_ != nullptr; }
+    [[nodiscard]] bool isHosting() const noexcept { return !listeners_.empty(); }
     [[nodiscard]] int listeningPort() const noexcept;
     [[nodiscard]] int userCount() const noexcept { return peers_.count(); }
+    [[nodiscard]] const std::string& listenError() const noexcept { return listenError_; }
+    void setExposure(Exposure exposure) { exposure_ = std::move(exposure); }
+    [[nodiscard]] const AddressPolicy& addressPolicy() const noexcept { return exposure_.allowed; }
+    [[nodiscard]] const std::vector<QHostAddress>& listenAddresses() const noexcept {
+        return exposure_.listenAddresses;
+    }
+    [[nodiscard]] bool allowsPeer(const QHostAddress& address);
+    void setConnectionLog(RefusalLog::Sink sink) { refusals_.setSink(std::move(sink)); }
 
     std::int32_t admitUser(std::unique_ptr<UserTransport> transport);
     bool sendToUser(std::int32_t userId, const CNDKMessage& message);
@@ -61,7 +76,11 @@ private:
         Impl& impl_;
     };
 
-    void onNewConnection();
+    // Opens one listener on `address`; false (and listenError_ set) when it
+    // cannot listen.
+    [[nodiscard]] bool listenOn(const QHostAddress& address, int port);
+    void closeListeners();
+    void onNewConnection(QTcpServer& listener);
     // UserTransport::Events
     void inputArrived(UserTransport& transport) override;
     void connectionLost(UserTransport& transport) override;
@@ -70,8 +89,21 @@ private:
     // whose input has ended or failed then has its user dropped.
     void receive(std::int32_t userId, UserTransport& transport);
     void handOn(std::int32_t userId, UserTransport& transport);
+    // Whether the user's input must wait: its backlog is above the stalled
+    // level, so it is not answered faster than it reads.
+    [[nodiscard]] bool mustWait(const UserTransport& transport) const;
     void handle(std::int32_t userId, CNDKMessage& message);
     void failReceive(std::int32_t userId);
+
+    // Users whose backlog is above the stalled level: their input waits, and
+    // those whose backlog has not gone down for the stalled time are dropped.
+    void watchBacklog(const UserTransport& transport);
+    void checkBacklogs();
+    // Marks the watch of one user at `now`; true when it has stalled.
+    [[nodiscard]] bool updateWatch(CNDKPeer& peer, std::chrono::steady_clock::time_point now);
+    // Gives the memory a large dropped backlog held back to the system, once
+    // its socket is gone.
+    void scheduleMemoryReturn();
 
     // Whether a message of `bytes` may be queued for the user: it is
     // connected and its backlog stays within the limit.
@@ -102,7 +134,12 @@ private:
     CNDKHost& host_;
     Limits limits_;
     CNDKArchive codec_;
-    std::unique_ptr<QTcpServer, DeleteLater> listener_;
+    std::vector<std::unique_ptr<QTcpServer, DeleteLater>> listeners_;
+    Exposure exposure_;
+    std::string listenError_;
+    RefusalLog refusals_;
+    QTimer backlogWatch_;
+    bool memoryReturnScheduled_ = false;
     CNDKPeerTable peers_;
     std::vector<std::unique_ptr<UserTransport>> retired_;
     std::vector<std::unique_ptr<MessageBatch>> spareBatches_;

@@ -6,7 +6,7 @@ namespace tembrel::net {
 
 void CNDKHost::Impl::inputArrived(UserTransport& transport) {
     EventScope scope(*this);
-    const CNDKPeer* peer = peers_.find(&transport);
+    CNDKPeer* peer = peers_.find(&transport);
     if (peer == nullptr || peer->handingOn) {
         // Not a user (any more), or a callback of this user's batch runs the
         // event loop: the receive under way takes the new input when the
@@ -17,6 +17,11 @@ void CNDKHost::Impl::inputArrived(UserTransport& transport) {
         // Not inside a callback that runs the event loop: this event serves
         // this user, whose answers leave first when it is over.
         servedUserId_ = peer->userId;
+    }
+    if (mustWait(transport)) {
+        peer->inputWaiting = true;
+        watchBacklog(transport);
+        return;
     }
     receive(peer->userId, transport);
 }
@@ -52,13 +57,25 @@ void CNDKHost::Impl::receive(std::int32_t userId, UserTransport& transport) {
         handOn(userId, transport);
         // Input that arrived while a callback ran the event loop is not
         // reported again (Qt does not signal it): it is taken here.
-    } while (isCurrent() && transport.hasUnreadInput());
+    } while (isCurrent() && transport.hasUnreadInput() && !mustWait(transport));
+
+    if (isCurrent() && transport.hasUnreadInput()) {
+        // The user's answers are piling up: its further input waits until
+        // they have gone out.
+        peers_.find(userId)->inputWaiting = true;
+        watchBacklog(transport);
+        return;
+    }
 
     if (isCurrent() && transport.inputState() != UserTransport::InputState::Open) {
         // The connection ended, or a message stayed unfinished too long: what
         // arrived before has been handed on; the unfinished message is lost.
         failReceive(userId);
     }
+}
+
+bool CNDKHost::Impl::mustWait(const UserTransport& transport) const {
+    return transport.isConnected() && transport.backlog() >= limits_.stalledBacklog;
 }
 
 void CNDKHost::Impl::handOn(std::int32_t userId, UserTransport& transport) {

@@ -3,6 +3,8 @@
 // The connected users in order of admission, each with its transport, and
 // the user id counter that keeps counting for the life of the host.
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -22,6 +24,14 @@ struct CNDKPeer {
     // modal), but a derived host's callback may; input reported meanwhile is
     // then taken by the receive already under way, which keeps the order.
     bool handingOn = false;
+    // Input arrived while the backlog was too large to read it; it is taken
+    // when the backlog has gone down.
+    bool inputWaiting = false;
+    // The backlog is above the stalled level: the lowest level seen since it
+    // went above, and when it was seen.
+    bool backlogWatched = false;
+    std::size_t backlogLow = 0;
+    std::chrono::steady_clock::time_point backlogLowSince{};
 };
 
 class CNDKPeerTable {
@@ -45,6 +55,7 @@ public:
 
     [[nodiscard]] int count() const noexcept { return static_cast<int>(entries_.size()); }
     [[nodiscard]] const std::vector<CNDKPeer>& entries() const noexcept { return entries_; }
+    [[nodiscard]] std::vector<CNDKPeer>& entries() noexcept { return entries_; }
 
 private:
     std::vector<CNDKPeer> entries_;

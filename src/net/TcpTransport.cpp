@@ -159,6 +159,10 @@ bool TcpTransport::takeMessages(MessageBatch& batch) {
     return batch.size() > 0;
 }
 
+QHostAddress TcpTransport::peerAddress() const {
+    return tcp_ ? tcp_->peerAddress() : QHostAddress();
+}
+
 bool TcpTransport::isConnected() const {
     return tcp_ && tcp_->state() == QAbstractSocket::ConnectedState;
 }

@@ -47,6 +47,7 @@ public:
     [[nodiscard]] bool hasQueued() const noexcept override { return !output_.empty(); }
     bool flush() override;
     void close(CloseMode mode) override;
+    [[nodiscard]] QHostAddress peerAddress() const override;
 
 private:
     void readAvailable();

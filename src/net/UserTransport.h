@@ -48,6 +48,8 @@
 #include <span>
 #include <vector>
 
+#include <QHostAddress>
+
 #include "net/CNDKMessage.h"
 #include "net/MessageBatch.h"
 
@@ -133,6 +135,9 @@ public:
     virtual bool flush() = 0;
     // Ends the connection; no event is reported afterwards.
     virtual void close(CloseMode mode) = 0;
+    // The peer's address, for the log lines about refused connections; null
+    // when the transport does not know it.
+    [[nodiscard]] virtual QHostAddress peerAddress() const { return {}; }
 };
 
 } // namespace tembrel::net

@@ -150,6 +150,33 @@ std::optional<std::string> applyFormats(std::optional<std::string_view> text,
     return std::nullopt;
 }
 
+std::optional<std::string> applyListen(std::optional<std::string_view> text,
+                                       ServerOptions& options) {
+    QHostAddress address;
+    if (!text || !address.setAddress(
+                     QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())))) {
+        return "--listen needs an IP address";
+    }
+    if (options.listen.size() == kMaxListenFlags) {
+        return "--listen may be given at most 16 times";
+    }
+    options.listen.push_back(address);
+    return std::nullopt;
+}
+
+std::optional<std::string> applyAllow(std::optional<std::string_view> text,
+                                      ServerOptions& options) {
+    const auto network = text ? net::AddressPolicy::parseNetwork(*text) : std::nullopt;
+    if (!network) {
+        return "--allow needs a network such as 192.168.0.0/16 or an address";
+    }
+    if (options.allow.size() == kMaxAllowFlags) {
+        return "--allow may be given at most 64 times";
+    }
+    options.allow.push_back(*network);
+    return std::nullopt;
+}
+
 constexpr ValueFlag kValueFlags[] = {
     {"--port", applyPort},
     {"--location", applyLocation},
@@ -157,6 +184,8 @@ constexpr ValueFlag kValueFlags[] = {
     {"--audio", applyAudio},
     {"--upload-dir", applyUploadDir},
     {"--formats", applyFormats},
+    {"--listen", applyListen},
+    {"--allow", applyAllow},
     {"--spectrum", applySpectrum},
     {"--spectrum-delay", applySpectrumDelay},
     {"--web-port", applyWebPort},
@@ -193,9 +222,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             }
             continue;
         }
-        const bool known =
-            flag == "--help" || flag == "-h" || flag == "--version" || flag == "--headless" ||
-            flag == "--show";
+        const bool known = flag == "--help" || flag == "-h" || flag == "--version" ||
+                           flag == "--headless" || flag == "--show";
         if (!known) {
             return failure("unknown option: " + std::string(args[i]));
         }
@@ -240,6 +268,11 @@ std::string usageText(std::string_view programName) {
             "  --web off|on            turn the web remote off (or on) for this run\n"
             "  --formats LIST          list and accept only these audio formats, such as\n"
             "                          mp3,flac (default mp3,wma,flac,ogg,oga,opus,m4a,wav)\n"
+            "  --listen ADDRESS        listen on this address only (repeatable);\n"
+            "                          default: every interface\n"
+            "  --allow CIDR            admit peers from this network only (repeatable);\n"
+            "                          default: loopback, private, link-local and\n"
+            "                          100.64.0.0/10; 0.0.0.0/0 and ::/0 admit everyone\n"
             "  --help                  show this text\n"
             "  --version               show the version\n"
             "\n"

@@ -21,6 +21,8 @@ struct CommandLine {
 // Exit code for a command line that cannot be used.
 inline constexpr int kUsageExitCode = 2;
 inline constexpr std::size_t kMaxLocationFlags = 5;
+inline constexpr std::size_t kMaxListenFlags = 16;
+inline constexpr std::size_t kMaxAllowFlags = 64;
 
 // `args` excludes the program name.
 [[nodiscard]] CommandLine parseCommandLine(std::span<const std::string_view> args);

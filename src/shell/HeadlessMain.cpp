@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "shell/HeadlessConsole.h"
@@ -17,6 +19,20 @@
 namespace tembrel::shell {
 
 namespace {
+
+// Exit status of a headless server that cannot listen, so that a service
+// manager sees the failure.
+constexpr int kCannotListenExitCode = 1;
+
+// Says why listening failed, in the log and on standard error.
+void reportCannotListen(HeadlessConsole& console, remote::CServerDlg& controller) {
+    const std::string& reason = controller.listenError();
+    const std::string line =
+        "Cannot start the server: " +
+        (reason.empty() ? std::string("the port is not a whole number") : reason);
+    console.logLineAppended(line);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
 
 [[nodiscard]] std::string_view environment(const char* name) {
     const char* value = std::getenv(name);
@@ -59,9 +75,11 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
     }
 
     server.initialise();
-    if (server.controller().isHosting()) {
-        service.ready();
+    if (!server.controller().isHosting()) {
+        reportCannotListen(console, server.controller());
+        return kCannotListenExitCode;
     }
+    service.ready();
     for (const std::string& line : webRemoteBanner(server.webRemote())) {
         console.logLineAppended(line);
     }

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "shell/AudioChoice.h"
+#include "shell/ExposureSettings.h"
 #include "shell/SettingsBinding.h"
 
 namespace tembrel::shell {
@@ -87,6 +88,11 @@ void ServerApp::initialise() {
     }
 
     const LoadedSettings loaded = loadSettings(settings_, controller);
+    const auto log = [&controller](std::string_view line) {
+        controller.appendLog(line);
+    };
+    controller.setExposure(exposureFor(options_, loaded, log));
+    controller.setConnectionLog(log);
 
     bool fieldsOverridden = false;
     if (options_.port) {

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "library/AudioFormats.h"
+#include <QHostAddress>
+
+#include "net/AddressPolicy.h"
 #include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
 #include "shell/AudioChoice.h"
@@ -31,6 +34,10 @@ struct ServerOptions {
     bool webOff = false;
     bool webOn = false;
     std::optional<library::AudioFormats> formats;      // overrides the stored Formats
+    // Empty: as stored in the settings, else every interface.
+    std::vector<QHostAddress> listen;
+    // Empty: as stored in the settings, else the local networks.
+    std::vector<net::AddressPolicy::Network> allow;
 };
 
 } // namespace tembrel::shell

@@ -33,6 +33,10 @@ constexpr const char* kAudioOutputValue = "AudioOutput";
 constexpr const char* kSpectrumDelayValue = "SpectrumDelay";
 constexpr const char* kWebPortValue = "WebPort";
 constexpr long long kMaxPort = 65535;
+constexpr const char* kListenValue = "Listen";
+constexpr const char* kAllowValue = "Allow";
+// Entries read from one list value at most.
+constexpr qsizetype kMaxListEntries = 64;
 
 constexpr int kDefaultDspCode = 1;
 constexpr int kNoDspCode = 0;
@@ -64,6 +68,22 @@ std::optional<std::string> readText(const QSettings& settings, const QString& na
         bytes.pop_back();
     }
     return bytes;
+}
+
+// A comma-separated list (an INI line "Allow=10.0.0.0/8, ::1" reads back as
+// a list already); blanks around entries are dropped.
+std::vector<std::string> readList(const QSettings& settings, const char* name) {
+    const QVariant value = settings.value(QString::fromLatin1(name));
+    const QStringList parts = value.typeId() == QMetaType::QStringList
+                                  ? value.toStringList()
+                                  : value.toString().split(QLatin1Char(','));
+    std::vector<std::string> entries;
+    for (const QString& part : parts.mid(0, kMaxListEntries)) {
+        if (const QString entry = part.trimmed(); !entry.isEmpty()) {
+            entries.push_back(entry.toStdString());
+        }
+    }
+    return entries;
 }
 
 bool markerAccepted(const QSettings& settings, const char* marker) {
@@ -213,6 +233,8 @@ LoadedSettings SettingsStore::load() const {
     loaded.formats = readFormats(*settings, log_);
     loaded.keepPlaylist =
         settings->value(QString::fromLatin1(kKeepPlaylistValue), loaded.keepPlaylist).toBool();
+    loaded.listen = readList(*settings, kListenValue);
+    loaded.allow = readList(*settings, kAllowValue);
     settings->endGroup();
     return loaded;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "protocol/ProtocolConstants.h"
 #include "web/WebRemote.h"
@@ -29,6 +30,11 @@ struct LoadedSettings {
     std::optional<std::string> formats;
     // Whether the playlist and the position are kept from one run to the next.
     bool keepPlaylist = true;
+    // "Listen" and "Allow": addresses to listen on and networks admitted,
+    // as written in the file (comma-separated); empty when not set. Only
+    // read: they are set by editing the file.
+    std::vector<std::string> listen;
+    std::vector<std::string> allow;
 };
 
 // The output values, which only the user writes into the file: texts as
