@@ -88,11 +88,11 @@ void ServerApp::initialise() {
     }
 
     const LoadedSettings loaded = loadSettings(settings_, controller);
-    const auto log = [&controller](std::string_view line) {
+    const auto connectionLog = [&controller](std::string_view line) {
         controller.appendLog(line);
     };
-    controller.setExposure(exposureFor(options_, loaded, log));
-    controller.setConnectionLog(log);
+    controller.setExposure(exposureFor(options_, loaded, connectionLog));
+    controller.setConnectionLog(connectionLog);
 
     bool fieldsOverridden = false;
     if (options_.port) {
