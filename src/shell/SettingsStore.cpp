@@ -117,7 +117,7 @@ void removeSaveLeftovers(const QString& iniPath) {
         return;
     }
     const QFileInfo info(iniPath);
-    const QDir folder = info.dir();
+    QDir folder = info.dir();
     const QString base = info.fileName();
     const QStringList names =
         folder.entryList({base + QStringLiteral(".*")}, QDir::Files | QDir::Hidden);

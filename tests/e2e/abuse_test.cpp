@@ -58,7 +58,7 @@ TEST(Abuse, OversizedCommandsAndNamesDropNobody) {
         const auto refusal = attacker.receiveUntil(
             [](const net::CNDKMessage& m) { return protocol::isReply(m, Reply::Error); }, 10000);
         ASSERT_TRUE(refusal.has_value()) << server.log();
-        EXPECT_EQ(protocol::payloadOf(*refusal), "Command refused: the message is too long");
+        EXPECT_EQ(protocol::payloadOf(refusal->back()), "Command refused: the message is too long");
         worst = std::max(worst, roundTripMs(monitor));
     }
     EXPECT_GE(worst, 0) << "the monitor was not served";
@@ -70,7 +70,7 @@ TEST(Abuse, OversizedCommandsAndNamesDropNobody) {
     const auto joined = monitor.receiveUntil(
         [](const net::CNDKMessage& m) { return m.id() == protocol::kIdJoin; }, 10000);
     ASSERT_TRUE(joined.has_value()) << server.log();
-    EXPECT_EQ(textAt(*joined, 0), std::string(64, 'n'));
+    EXPECT_EQ(textAt(joined->back(), 0), std::string(64, 'n'));
     EXPECT_GE(roundTripMs(monitor), 0);
     std::printf("worst monitor round trip under 3 MiB commands: %lld ms\n", worst);
 
@@ -81,7 +81,9 @@ TEST(Abuse, OversizedCommandsAndNamesDropNobody) {
                         return protocol::isReply(m, Reply::RepeatOn);
                     })
                     .has_value());
-    EXPECT_FALSE(contains(server.log(), "closed the connection")) << server.log();
+    for (const std::string_view user : {"monitor.", "attacker."}) {
+        EXPECT_FALSE(contains(server.log(), user)) << server.log();
+    }
 }
 
 TEST(Abuse, ClientTextCannotForgeOrFloodTheLog) {
