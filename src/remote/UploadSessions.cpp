@@ -50,7 +50,8 @@ void UploadSessions::storeChunk(std::int32_t userId, std::string_view serverPath
 std::optional<std::string> UploadSessions::finish(std::int32_t userId,
                                                   std::string_view serverPath) {
     open_.erase(userId);
-    if (const auto stored = folder_.resolve(serverPath)) {
+    if (const auto stored = folder_.resolve(serverPath);
+        stored && formats_.matches(stored->filename().string())) {
         return stored->string();
     }
     return std::nullopt;

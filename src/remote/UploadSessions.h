@@ -14,6 +14,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "library/AudioFormats.h"
 #include "remote/UploadFolder.h"
 
 namespace tembrel::remote {
@@ -39,13 +40,16 @@ public:
                     std::span<const std::uint8_t> chunk, std::int32_t declaredLength);
 
     // Closes the user's upload; the path of the stored file `serverPath`
-    // names, or nothing when the name is refused.
+    // names, or nothing when the name is refused or is none of the audio
+    // formats a track may have.
     [[nodiscard]] std::optional<std::string> finish(std::int32_t userId,
                                                     std::string_view serverPath);
 
     // The user has gone: its open file is closed (the file stays).
     void forget(std::int32_t userId) { open_.erase(userId); }
     void closeAll() { open_.clear(); }
+
+    void setFormats(library::AudioFormats formats) { formats_ = std::move(formats); }
 
     [[nodiscard]] std::size_t openCount() const noexcept { return open_.size(); }
 
@@ -59,6 +63,7 @@ private:
     [[nodiscard]] UploadFile* fileFor(std::int32_t userId, std::string_view serverPath);
 
     UploadFolder folder_;
+    library::AudioFormats formats_;
     std::size_t maxChunkBytes_;
     std::unordered_map<std::int32_t, OpenUpload> open_;
 };

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "library/AudioFormats.h"
+#include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
 #include "shell/AudioChoice.h"
 
@@ -21,6 +23,12 @@ struct ServerOptions {
     std::filesystem::path uploadDir; // empty: the default under the XDG data folder
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store
+    // The web remote's port for this run (0: a free port); `webOff` turns the
+    // web remote off, `webOn` turns it on although the stored port is 0.
+    std::optional<int> webPort;
+    bool webOff = false;
+    bool webOn = false;
+    std::optional<library::AudioFormats> formats;      // overrides the stored Formats
 };
 
 } // namespace tembrel::shell
