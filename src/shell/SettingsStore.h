@@ -24,6 +24,9 @@ struct LoadedSettings {
     // The web remote's port; 0 turns it off. Not written by the window: set
     // in the file itself.
     int webPort = web::WebRemote::kDefaultPort;
+    // The audio formats to list ("mp3,flac"); nothing: the defaults. Only read:
+    // it is set by editing the settings file.
+    std::optional<std::string> formats;
 };
 
 // The output values, which only the user writes into the file: texts as
@@ -31,9 +34,6 @@ struct LoadedSettings {
 struct StoredOutput {
     std::optional<std::string> audio;         // "AudioOutput"
     std::optional<std::string> spectrumDelay; // "SpectrumDelay", milliseconds
-    // The audio formats to list ("mp3,flac"); nothing: the defaults. Only read:
-    // it is set by editing the settings file.
-    std::optional<std::string> formats;
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate
