@@ -75,7 +75,8 @@ void CServerDlg::onUserMessage(std::int32_t userId, net::CNDKMessage& message) {
 }
 
 void CServerDlg::onPingMeasured(std::int32_t userId, std::uint32_t milliseconds) {
-    logEvent(eventText(EventId::PingMeasured, roster_.userName(userId), milliseconds));
+    const std::string name = roster_.userName(userId);
+    log_.logUserEvent(userId, name, eventText(EventId::PingMeasured, name, milliseconds));
 }
 
 bool CServerDlg::replyTo(std::int32_t userId, const net::CNDKMessage& message) {
@@ -139,7 +140,8 @@ void CServerDlg::handleBigMessage(std::int32_t userId, const net::CNDKMessage& m
     std::string text;
     message.readValue(12, text);
 
-    logEvent(eventText(EventId::BigMessage, roster_.userName(userId)));
+    const std::string name = roster_.userName(userId);
+    log_.logUserEvent(userId, name, eventText(EventId::BigMessage, name));
 }
 
 } // namespace tembrel::remote

@@ -3,7 +3,9 @@
 
 #include "protocol/Messages.h"
 #include "protocol/ProtocolConstants.h"
+#include "remote/ClientText.h"
 #include "remote/DecimalText.h"
+#include "remote/MessageBounds.h"
 
 namespace tembrel::remote {
 
@@ -11,6 +13,10 @@ namespace {
 
 using protocol::Command;
 using protocol::Reply;
+
+constexpr std::string_view kCommandTooLong = "Command refused: the message is too long";
+// The values a status reply sets: the reply name and its payload.
+constexpr std::int32_t kRepliedValues = 2;
 
 } // namespace
 
@@ -42,9 +48,20 @@ const std::array<CommandHandler::Entry, protocol::kCommandCount> CommandHandler:
 }};
 
 void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
-    const std::string argument = protocol::commandArgument(message);
+    const auto command = protocol::findCommand(protocol::nameOf(message));
+    const bool upload =
+        command && protocol::commandSpec(*command).argument == protocol::Argument::UploadValues;
+    if (!upload && messageBytes(message) > kMaxRepeatedCommandBytes) {
+        // Its replies would repeat whatever the sender packed into it to
+        // everyone; the sender alone hears why nothing happened.
+        net::CNDKMessage refusal(message.id());
+        protocol::putReply(refusal, Reply::Error, kCommandTooLong);
+        s_.messenger.replyTo(userId, refusal);
+        return;
+    }
     // Exact, case-sensitive names; an unknown command has no action of its own.
-    if (const auto command = protocol::findCommand(protocol::nameOf(message))) {
+    if (command) {
+        const std::string argument = protocol::commandArgument(message);
         const Entry& entry = kHandlers[static_cast<std::size_t>(*command)];
         Call call{userId, message, argument};
         (this->*entry.handler)(call);
@@ -55,7 +72,11 @@ void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
             return;
         }
     }
-    // Whatever the command was, every user learns the resulting status.
+    // Whatever the command was, every user learns the resulting status; an
+    // upload chunk stays with its sender.
+    if (messageBytes(message) > kMaxRepeatedCommandBytes) {
+        keepFirstValues(message, kRepliedValues);
+    }
     s_.status.push(message);
 }
 
@@ -96,8 +117,9 @@ void CommandHandler::previousTrack(Call&) {
 
 void CommandHandler::nextTrack(Call& call) {
     if (s_.playlist.shuffle() == 1) {
-        s_.log.appendLog(s_.roster.userName(call.userId) + ":" +
-                         std::to_string(s_.playlist.current()));
+        const std::string name = s_.roster.userName(call.userId);
+        s_.log.appendUserLog(call.userId, name,
+                             forLog(name) + ":" + std::to_string(s_.playlist.current()));
     }
     s_.playlist.playNext();
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "remote/ClientText.h"
+
 namespace tembrel::remote {
 
 namespace {
@@ -36,12 +38,13 @@ std::string_view eventTemplate(EventId id) noexcept {
 
 std::string eventText(EventId id, std::string_view name, std::int64_t number) {
     const std::string_view pattern = eventTemplate(id);
+    const std::string shownName = forLog(name);
     std::string out;
-    out.reserve(pattern.size() + name.size() + 8);
+    out.reserve(pattern.size() + shownName.size() + 8);
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] == '%' && i + 1 < pattern.size()) {
             if (pattern[i + 1] == 's') {
-                out += name;
+                out += shownName;
                 ++i;
                 continue;
             }

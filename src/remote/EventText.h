@@ -24,8 +24,9 @@ enum class EventId : int {
 // The raw text of an event, with its "%s" / "%d" placeholders.
 [[nodiscard]] std::string_view eventTemplate(EventId id) noexcept;
 
-// The text with every "%s" replaced by `name` and every "%d" by `number`,
-// in one pass (a "%" inside `name` is never read as a placeholder).
+// The text with every "%s" replaced by `name` (a client's text, shown as
+// forLog shows it) and every "%d" by `number`, in one pass (a "%" inside
+// `name` is never read as a placeholder).
 [[nodiscard]] std::string eventText(EventId id, std::string_view name = {},
                                     std::int64_t number = 0);
 

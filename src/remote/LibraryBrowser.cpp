@@ -3,6 +3,7 @@
 
 #include "protocol/Messages.h"
 #include "remote/BrowseSelection.h"
+#include "remote/ClientText.h"
 #include "remote/DecimalText.h"
 #include "remote/LibrarySearch.h"
 
@@ -93,7 +94,8 @@ void LibraryBrowser::queueAlbumTrack(std::int32_t userId, net::CNDKMessage& mess
         replyError(userId, message, kPlaylistFull);
         return;
     }
-    log_.appendLog(roster_.userName(userId) + ":" + number);
+    const std::string name = roster_.userName(userId);
+    log_.appendUserLog(userId, name, forLog(name) + ":" + forLog(number));
 
     // A user that never opened an artist has slot 0, which no number reaches.
     const UserRoster::Selection selection = roster_.selection(userId);

@@ -25,9 +25,19 @@ bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
                       [&](char x, char y) noexcept { return lower(x) == lower(y); });
 }
 
+// A regular file that, links resolved, is still in the entry's own folder: a
+// picture linked from elsewhere is never read for a client.
 bool isReadableFile(const std::filesystem::path& path) {
     std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return false;
+    }
+    const auto resolved = std::filesystem::canonical(path, error);
+    if (error) {
+        return false;
+    }
+    const auto folder = std::filesystem::canonical(path.parent_path(), error);
+    return !error && resolved.parent_path() == folder;
 }
 
 } // namespace

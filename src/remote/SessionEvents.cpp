@@ -1,7 +1,9 @@
 // Session events: the join and leave sequences and the disconnect buttons.
 #include "protocol/Messages.h"
 #include "remote/CServerDlg.h"
+#include "remote/ClientText.h"
 #include "remote/EventText.h"
+#include "remote/MessageBounds.h"
 
 namespace tembrel::remote {
 
@@ -33,6 +35,15 @@ void CServerDlg::handleJoin(std::int32_t userId, net::CNDKMessage& message) {
     }
     std::string name;
     message.readValue(protocol::kUserNameValue, name);
+    // Everyone is sent the name and whatever else the join carries: a long
+    // name is cut, and an oversized join keeps only the name.
+    if (std::string cut = cutToChars(name, kMaxUserNameChars); cut.size() != name.size()) {
+        name = std::move(cut);
+        message.putText(protocol::kUserNameValue, name);
+    }
+    if (messageBytes(message) > kMaxRepeatedCommandBytes) {
+        keepFirstValues(message, protocol::kUserNameValue + 1);
+    }
     roster_.addUserEntry(userId, name);
     logEvent(eventText(EventId::UserJoined, name));
 
@@ -64,6 +75,7 @@ void CServerDlg::onUserDropped(std::int32_t userId, net::DropReason reason) {
     const std::string name = roster_.userName(userId);
     sendToAllUsers(protocol::leaveMessage(name));
     logEvent(eventText(dropEvent(reason), name));
+    log_.forgetUser(userId, name);
     roster_.forgetUser(userId);
     uploads_.forget(userId);
     usersPresenceChanged();

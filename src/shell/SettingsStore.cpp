@@ -2,7 +2,10 @@
 // with the group "Settings", written atomically through QSaveFile.
 #include "shell/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QStringList>
 
@@ -110,6 +113,30 @@ void report(const SettingsStore::LogSink& log, const std::string& line) {
 // Writes the file. A damaged file was read as far as it went and is now
 // written anew with the values just saved, so only a failed write is
 // reported, as a log line: saving itself tells the caller nothing.
+// The length of the random suffix of a save's temporary ("settings.ini.AbC123").
+constexpr qsizetype kTemporarySuffixLength = 7;
+
+// A save killed midway leaves its lock file and its temporary beside the
+// settings file. When no live process holds the lock (taking it removes a
+// lock whose process is gone), both are removed; unlocking removes the lock.
+void removeSaveLeftovers(const QString& iniPath) {
+    QLockFile lock(iniPath + QStringLiteral(".lock"));
+    if (!lock.tryLock(0)) {
+        return;
+    }
+    const QFileInfo info(iniPath);
+    QDir folder = info.dir();
+    const QString base = info.fileName();
+    const QStringList names =
+        folder.entryList({base + QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+    for (const QString& name : names) {
+        if (name.size() == base.size() + kTemporarySuffixLength &&
+            name != base + QStringLiteral(".lock")) {
+            folder.remove(name);
+        }
+    }
+}
+
 void finishSave(QSettings& settings, const SettingsStore::LogSink& log) {
     settings.sync();
     if (settings.status() == QSettings::AccessError) {
@@ -194,6 +221,7 @@ LoadedSettings SettingsStore::load() const {
     LoadedSettings loaded;
     loaded.dspCode = kNoDspCode;
     const std::unique_ptr<QSettings> settings = open();
+    removeSaveLeftovers(settings->fileName());
     switch (settings->status()) {
     case QSettings::NoError:
         break;

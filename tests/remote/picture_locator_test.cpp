@@ -37,6 +37,20 @@ TEST(PictureLocator, PrefersTheExactNameThenAnyLetterCase) {
     EXPECT_EQ(locatePicture(entry), album / "Folder.jpg");
 }
 
+TEST(PictureLocator, RefusesAPictureLinkedFromOutsideTheAlbum) {
+    test::TempDir temp;
+    const fs::path album = temp.path() / "Album";
+    fs::create_directories(album);
+    ASSERT_TRUE(test::writeFile(temp.path() / "secret", "outside"));
+    fs::create_symlink(temp.path() / "secret", album / "Folder.jpg");
+    const std::string entry = (album / "song.mp3").string();
+    EXPECT_FALSE(locatePicture(entry));
+    // A link to a picture in the same folder is still found.
+    ASSERT_TRUE(test::writeFile(album / "cover.jpg", "inside"));
+    fs::create_symlink(album / "cover.jpg", album / "folder.JPG");
+    EXPECT_EQ(locatePicture(entry), album / "folder.JPG");
+}
+
 TEST(PictureLocator, IgnoresFoldersAndOtherNames) {
     test::TempDir temp;
     fs::create_directories(temp.path() / "folder.JPG");

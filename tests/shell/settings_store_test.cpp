@@ -5,9 +5,11 @@
 
 #include <QSettings>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -26,6 +28,24 @@ using Locations = std::array<std::string, 5>;
 SettingsStore storeFor(SettingsFile& file) {
     return SettingsStore(file.path(),
                          [&file](std::string_view line) { file.log.emplace_back(line); });
+}
+
+TEST(SettingsStore, LeftoversOfAKilledSaveAreRemovedAtLoad) {
+    SettingsFile file;
+    std::filesystem::create_directories(file.folder());
+    const std::filesystem::path temporary = file.path().string() + ".AbC123";
+    const std::filesystem::path lock = file.path().string() + ".lock";
+    const std::filesystem::path other = file.path().string() + ".keep";
+    for (const auto& path : {temporary, other}) {
+        std::ofstream(path) << "x";
+    }
+    // The lock of a process that is gone, as a killed save leaves it.
+    std::ofstream(lock) << "2147483\ntembrel-server\n"
+                        << QSysInfo::machineHostName().toStdString() << "\n";
+    (void)storeFor(file).load();
+    EXPECT_FALSE(std::filesystem::exists(temporary));
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    EXPECT_TRUE(std::filesystem::exists(other));
 }
 
 TEST(SettingsStore, FirstRunGivesTheDefaultsAndWritesNothing) {
