@@ -28,6 +28,7 @@ constexpr const char* kVolumeValue = "Volume";
 constexpr const char* kDspValue = "DSP";
 constexpr const char* kAudioOutputValue = "AudioOutput";
 constexpr const char* kSpectrumDelayValue = "SpectrumDelay";
+constexpr const char* kUploadQuotaValue = "UploadQuota";
 
 constexpr int kDefaultDspCode = 1;
 constexpr int kNoDspCode = 0;
@@ -190,6 +191,7 @@ StoredOutput SettingsStore::loadOutput() const {
     // A pipe's path is used whole, however long.
     stored.audio = readWholeText(*settings, QString::fromLatin1(kAudioOutputValue));
     stored.spectrumDelay = readWholeText(*settings, QString::fromLatin1(kSpectrumDelayValue));
+    stored.uploadQuota = readWholeText(*settings, QString::fromLatin1(kUploadQuotaValue));
     settings->endGroup();
     return stored;
 }
