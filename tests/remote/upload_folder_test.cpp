@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "remote/UploadFolder.h"
+#include "remote/UploadSessions.h"
 #include "support/AudioFixtures.h"
 
 namespace tembrel::remote {
@@ -100,6 +101,23 @@ TEST(UploadFolder, WithoutAFolderNothingIsWritten) {
     EXPECT_FALSE(uploads.resolve("song.mp3"));
     EXPECT_FALSE(uploads.createFresh("song.mp3", kNoneTaken));
     EXPECT_FALSE(fs::exists("song.mp3.part"));
+}
+
+TEST(UploadSessions, AnUploadWithNoChunkForTenMinutesIsRemoved) {
+    test::TempDir temp;
+    UploadSessions sessions(temp.path(), 1024);
+    const auto start = UploadSessions::Clock::now();
+    sessions.start(7, "slow.mp3", start);
+    EXPECT_EQ(
+        sessions.storeChunk(7, "slow.mp3", bytesOf("abc"), 3, start + std::chrono::minutes(5)),
+        UploadSessions::Stored::Written);
+    const fs::path unfinished = temp.path() / "slow.mp3.part";
+    EXPECT_EQ(sessions.dropIdle(start + std::chrono::minutes(14)), 0u);
+    EXPECT_TRUE(fs::exists(unfinished));
+    EXPECT_EQ(sessions.dropIdle(start + std::chrono::minutes(15)), 1u);
+    EXPECT_FALSE(fs::exists(unfinished));
+    EXPECT_EQ(sessions.openCount(), 0u);
+    EXPECT_EQ(sessions.usedBytes(), 0u);
 }
 
 } // namespace
