@@ -1,5 +1,7 @@
 // Time to read the names and length of one tagged MP3 through the tag reader
-// and the real sound library, over 1000 files in a warm cache.
+// and the real sound library, over 1000 files in a warm cache; and the length
+// of a 30-minute VBR MP3 without a Xing header: how long measuring it takes
+// and how far it is from the duration decoding gives.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -123,6 +125,60 @@ void BM_ReadTrackInfo(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ReadTrackInfo)->Iterations(kFileCount)->Unit(benchmark::kMicrosecond);
+
+// 30 minutes of pink noise broken by silence every 10 s, so the VBR frame
+// sizes swing widely; no Xing header, so the frames must be walked.
+constexpr int kLongSeconds = 1800;
+
+std::string longVbrFile() {
+    static const std::string path = [] {
+        const fs::path file = fs::temp_directory_path() / "tembrel-bench-vbr-30min.mp3";
+        if (fs::exists(file)) {
+            return file.string();
+        }
+        const std::string command =
+            "ffmpeg -nostdin -loglevel error -y -f lavfi -i anoisesrc=d=" +
+            std::to_string(kLongSeconds) +
+            ":c=pink:a=0.5 -af \"volume='if(lt(mod(t,20),10),1,0)':eval=frame\" "
+            "-c:a libmp3lame -q:a 2 -write_xing 0 -id3v2_version 3 -f mp3 '" +
+            file.string() + ".part' && mv '" + file.string() + ".part' '" + file.string() + "'";
+        return std::system(command.c_str()) == 0 ? file.string() : std::string();
+    }();
+    return path;
+}
+
+// Milliseconds that decoding the whole file gives (ffmpeg, at 44.1 kHz).
+double decodedMs(const std::string& file) {
+    const std::string command =
+        "ffmpeg -nostdin -v error -i '" + file + "' -f s16le -ac 1 -ar 44100 - | wc -c";
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    long long bytes = 0;
+    if (!pipe || std::fscanf(pipe.get(), "%lld", &bytes) != 1) {
+        return -1;
+    }
+    return static_cast<double>(bytes) / 2 / 44.1;
+}
+
+void BM_LengthOfLongVbrWithoutXing(benchmark::State& state) {
+    const std::string file = longVbrFile();
+    if (file.empty()) {
+        state.SkipWithError("could not generate the 30-minute file");
+        return;
+    }
+    SoundLibrary& library = *rig().library;
+    int lengthMs = 0;
+    for (auto _ : state) {
+        const auto stream =
+            library.openStream(file, tembrel::playback::OpenPurpose::InformationOnly);
+        lengthMs = library.streamLengthMs(stream);
+        library.closeStream(stream);
+    }
+    const double decoded = decodedMs(file);
+    state.counters["length_ms"] = lengthMs;
+    state.counters["decoded_ms"] = decoded;
+    state.counters["error_ms"] = lengthMs - decoded;
+}
+BENCHMARK(BM_LengthOfLongVbrWithoutXing)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 

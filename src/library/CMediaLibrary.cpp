@@ -1,10 +1,9 @@
 // The media library scan: lists the Locations, their artist folders and their
-// album folders into the fixed artist, album and track tables.
+// album folders into the artist, album and track tables.
 #include "library/CMediaLibrary.h"
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "library/ArtistOrder.h"
 #include "library/FolderListing.h"
@@ -13,37 +12,6 @@ namespace tembrel::library {
 
 namespace {
 
-// Visits the entries of `folder` in listing order. The first entry is always
-// visited; a further entry is read only while `more()` holds, which is how a
-// filling table stops the scan: a listing goes on only while at least two
-// slots are free, so the last slot can only be taken by a first entry and no
-// listing ever writes past its table.
-template <class Visit, class More>
-void forEachEntry(const std::string& folder, Visit visit, More more) {
-    FolderListing listing(folder);
-    if (!listing.next()) {
-        return;
-    }
-    do {
-        visit(listing);
-    } while (more() && listing.next());
-}
-
-[[nodiscard]] bool hasRoomForMore(int runningSlot, int tableSize) noexcept {
-    return runningSlot < tableSize - 1;
-}
-
-// Audio files are told by the last three characters of their name, lower case
-// only: "song.mp3" and "clip.wma" are taken, "SONG.MP3" is not.
-[[nodiscard]] bool isAudioName(std::string_view name) noexcept {
-    constexpr std::size_t kSuffixLength = 3;
-    if (name.size() < kSuffixLength) {
-        return false;
-    }
-    const std::string_view suffix = name.substr(name.size() - kSuffixLength);
-    return suffix == "mp3" || suffix == "wma";
-}
-
 [[nodiscard]] std::string joinPath(std::string_view folder, std::string_view name) {
     std::string path;
     path.reserve(folder.size() + 1 + name.size());
@@ -51,11 +19,31 @@ void forEachEntry(const std::string& folder, Visit visit, More more) {
     return path;
 }
 
+// The `location` text of a Location path: trailing slashes are dropped to keep
+// the track paths free of empty components; the root folder stays "/". A
+// backslash is an ordinary character of a name here.
+[[nodiscard]] std::string locationText(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    return std::string(path);
+}
+
+template <class Records>
+void shrink(Records& records) {
+    records.shrink_to_fit();
+}
+
+// "1 artist", "3 albums".
+[[nodiscard]] std::string counted(int count, std::string_view noun) {
+    return std::to_string(count) + ' ' + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 } // namespace
 
-CMediaLibrary::CMediaLibrary() : tables_(std::make_unique<Tables>()) {}
-
-CMediaLibrary::~CMediaLibrary() = default;
+CMediaLibrary::CMediaLibrary() {
+    reset();
+}
 
 void CMediaLibrary::log(std::string_view line) const {
     if (log_) {
@@ -63,169 +51,157 @@ void CMediaLibrary::log(std::string_view line) const {
     }
 }
 
-void CMediaLibrary::buildLibrary(const std::array<std::string, kLocationCount>& locations) {
+void CMediaLibrary::buildLibrary(const Locations& locations) {
     log("Get Artists");
     for (const std::string& location : locations) {
-        if (!location.empty()) {
+        if (!location.empty() && !stopped()) {
             scanLocation(location);
         }
     }
     log("OK");
     sortArtists();
     log("Get Albums");
-    for (int slot = 1; slot < nextArtistSlot_; ++slot) {
-        scanArtist(slot, tables_->artists.at(slot).name);
+    for (int slot = 1; slot < nextArtistSlot() && !stopped(); ++slot) {
+        scanArtist(slot, artists_[index(slot)].name);
     }
     log("OK");
+    logLocationReports();
+    // Growth by doubling leaves up to half of each table unused.
+    shrink(artists_);
+    shrink(albums_);
+    shrink(tracks_);
 }
 
 void CMediaLibrary::scanLocation(std::string path) {
-    if (nextArtistSlot_ >= kMaxArtists) {
-        return;
-    }
     log(path);
-    // The logged search pattern keeps the form users know from the log: a path
-    // ending in a backslash gets "*.*" added and loses that backslash; any
-    // other path gets two backslashes and "*.*".
-    std::string pattern;
-    if (!path.empty() && path.back() == '\\') {
-        pattern = path + "*.*";
-        path.pop_back();
-    } else {
-        pattern = path + "\\\\*.*";
-    }
-    log(pattern);
+    // The logged search pattern keeps the form users know from the log.
+    log(path + "\\\\*.*");
 
+    LocationReport& report = reports_.emplace_back();
+    report.path = path;
+    report.problem = locationProblem(path);
+    const int reportIndex = count(reports_) - 1;
     const std::string location = locationText(path);
-    forEachEntry(
-        path,
-        [&](const FolderListing& entry) {
-            if (isDotEntry(entry.name()) || entry.kind() != EntryKind::Folder) {
-                return;
-            }
-            ArtistRecord& artist = tables_->artists.at(nextArtistSlot_);
-            artist.name = entry.name();
-            artist.location = location;
-            artist.albumCount = 0;
-            artist.looseTrackCount = 0;
-            ++artistTotal_;
-            log(artist.name + ' ' + std::to_string(nextArtistSlot_));
-            ++nextArtistSlot_;
-        },
-        [&] { return hasRoomForMore(nextArtistSlot_, kMaxArtists); });
-}
-
-std::string CMediaLibrary::locationText(std::string_view path) {
-    // Folders are joined with '/', so trailing slashes are dropped to keep the
-    // track paths free of empty components; the root folder stays "/".
-    while (path.size() > 1 && path.back() == '/') {
-        path.remove_suffix(1);
+    const FolderEntries entries = readFolder(
+        path, [](std::string_view) { return false; }, false);
+    // The folders come in name order; the artist sort that follows decides.
+    for (const std::string& name : entries.folders) {
+        ArtistRecord& artist = artists_.emplace_back();
+        artist.name = name;
+        artist.location = location;
+        artist.locationIndex = reportIndex;
+        ++artistTotal_;
+        ++report.artists;
+        log(artist.name + ' ' + std::to_string(nextArtistSlot() - 1));
     }
-    return std::string(path);
 }
 
 void CMediaLibrary::sortArtists() {
-    if (nextArtistSlot_ <= 2) {
+    if (nextArtistSlot() <= 2) {
         return;
     }
-    // Only the two texts of each slot take part; the other fields stay where
-    // they are. Slot 0 is never an artist and stays empty.
-    std::vector<std::pair<std::string, std::string>> texts; // name, location
-    texts.reserve(static_cast<std::size_t>(nextArtistSlot_ - 1));
-    for (int slot = 1; slot < nextArtistSlot_; ++slot) {
-        ArtistRecord& artist = tables_->artists.at(slot);
-        texts.emplace_back(std::move(artist.name), std::move(artist.location));
-    }
-    std::stable_sort(texts.begin(), texts.end(), [](const auto& a, const auto& b) {
-        return artistNameBefore(a.first, b.first);
-    });
-    for (int slot = 1; slot < nextArtistSlot_; ++slot) {
-        auto& [name, location] = texts[static_cast<std::size_t>(slot - 1)];
-        ArtistRecord& artist = tables_->artists.at(slot);
-        artist.name = std::move(name);
-        artist.location = std::move(location);
-    }
+    // Slot 0 is never an artist and stays where it is. The scan has not yet
+    // filled the other fields, so whole records move.
+    std::stable_sort(artists_.begin() + 1, artists_.end(),
+                     [](const ArtistRecord& a, const ArtistRecord& b) {
+                         return artistNameBefore(a.name, b.name);
+                     });
 }
 
 void CMediaLibrary::scanArtist(int artistSlot, const std::string& artistName) {
-    if (artistSlot < 0 || artistSlot >= kMaxArtists || nextAlbumSlot_ >= kMaxAlbums) {
+    if (artistSlot < 1 || artistSlot >= nextArtistSlot()) {
         return;
     }
-    ArtistRecord& artist = tables_->artists.at(artistSlot);
-    artist.firstAlbum = nextAlbumSlot_;
-    const std::string folder = joinPath(artist.location, artistName);
+    const std::string folder = joinPath(artists_[index(artistSlot)].location, artistName);
+    const FolderEntries entries = readFolder(
+        folder, [this](std::string_view name) { return formats_.matches(name); }, true);
 
-    int slot = nextAlbumSlot_;
-    forEachEntry(
-        folder,
-        [&](const FolderListing& entry) {
-            if (isDotEntry(entry.name()) || entry.kind() != EntryKind::Folder) {
-                return;
-            }
-            AlbumRecord& album = tables_->albums.at(slot);
-            album.name = entry.name();
-            album.artistIndex = artistSlot;
-            album.trackCount = 0;
-            ++artist.albumCount;
-            ++albumTotal_;
-            scanAlbum(artistSlot, artistName, slot, album.name);
-            ++slot;
-        },
-        [&] { return hasRoomForMore(slot, kMaxAlbums); });
-    nextAlbumSlot_ = slot + 1;
+    artists_[index(artistSlot)].firstAlbum = nextAlbumSlot();
+    for (const std::string& name : entries.folders) {
+        if (stopped()) {
+            break;
+        }
+        const int albumSlot = nextAlbumSlot();
+        AlbumRecord& album = albums_.emplace_back();
+        album.name = name;
+        album.artistIndex = artistSlot;
+        ++artists_[index(artistSlot)].albumCount;
+        ++albumTotal_;
+        scanAlbum(artistSlot, artistName, albumSlot, name);
+    }
+    albums_.emplace_back(); // the empty slot that ends the run
 
-    takeTracks(folder, artist.firstLooseTrack, artist.looseTrackCount);
+    ArtistRecord& artist = artists_[index(artistSlot)];
+    takeTracks(entries.tracks, artist.firstLooseTrack, artist.looseTrackCount);
+    if (artist.locationIndex >= 0 && artist.locationIndex < count(reports_)) {
+        LocationReport& report = reports_[index(artist.locationIndex)];
+        report.albums += artist.albumCount;
+        report.tracks += artist.looseTrackCount;
+    }
 }
 
 void CMediaLibrary::scanAlbum(int artistSlot, const std::string& artistName, int albumSlot,
                               const std::string& albumName) {
-    if (artistSlot < 0 || artistSlot >= kMaxArtists || albumSlot < 0 || albumSlot >= kMaxAlbums) {
+    if (artistSlot < 1 || artistSlot >= nextArtistSlot() || albumSlot < 0 ||
+        albumSlot >= nextAlbumSlot()) {
         return;
     }
-    const ArtistRecord& artist = tables_->artists.at(artistSlot);
-    AlbumRecord& album = tables_->albums.at(albumSlot);
-    takeTracks(joinPath(joinPath(artist.location, artistName), albumName), album.firstTrack,
-               album.trackCount);
+    const std::string folder =
+        joinPath(joinPath(artists_[index(artistSlot)].location, artistName), albumName);
+    const FolderEntries entries = readFolder(
+        folder, [this](std::string_view name) { return formats_.matches(name); }, true);
+    AlbumRecord& album = albums_[index(albumSlot)];
+    takeTracks(entries.tracks, album.firstTrack, album.trackCount);
+    const int reportIndex = artists_[index(artistSlot)].locationIndex;
+    if (reportIndex >= 0 && reportIndex < count(reports_)) {
+        reports_[index(reportIndex)].tracks += album.trackCount;
+    }
 }
 
-void CMediaLibrary::takeTracks(const std::string& folder, int& firstTrack, int& trackCount) {
-    if (nextTrackSlot_ >= kMaxTracks) {
-        return;
+void CMediaLibrary::takeTracks(const std::vector<std::string>& names, int& firstTrack,
+                               int& trackCount) {
+    firstTrack = nextTrackSlot();
+    for (const std::string& name : names) {
+        tracks_.push_back(TrackRecord{name});
     }
-    firstTrack = nextTrackSlot_;
-    int slot = nextTrackSlot_;
-    forEachEntry(
-        folder,
-        [&](const FolderListing& entry) {
-            // The name test comes first so that only audio names can cost a stat.
-            if (!isAudioName(entry.name()) || entry.kind() != EntryKind::File) {
-                return;
-            }
-            tables_->tracks.at(slot).fileName = entry.name();
-            ++trackCount;
-            ++trackTotal_;
-            ++slot;
-        },
-        [&] { return hasRoomForMore(slot, kMaxTracks); });
-    nextTrackSlot_ = slot + 1;
+    trackCount = count(names);
+    trackTotal_ += trackCount;
+    tracks_.emplace_back(); // the empty slot that ends the run
+}
+
+void CMediaLibrary::logLocationReports() {
+    for (const LocationReport& report : reports_) {
+        std::string problem = report.problem;
+        if (problem.empty() && report.artists == 0) {
+            problem = "empty";
+        }
+        if (!problem.empty()) {
+            log("Location " + report.path + ": nothing found (" + problem + ")");
+            continue;
+        }
+        log("Location " + report.path + ": " + counted(report.artists, "artist") + ", " +
+            counted(report.albums, "album") + ", " + counted(report.tracks, "track"));
+    }
+    reports_.clear();
 }
 
 void CMediaLibrary::reset() {
-    for (ArtistRecord& artist : tables_->artists) {
-        artist = ArtistRecord{};
-    }
-    for (AlbumRecord& album : tables_->albums) {
-        album = AlbumRecord{};
-    }
-    for (TrackRecord& track : tables_->tracks) {
-        track = TrackRecord{};
-    }
-    nextArtistSlot_ = 1;
-    nextAlbumSlot_ = 0;
-    nextTrackSlot_ = 0;
+    artists_.assign(1, ArtistRecord{});
+    albums_.clear();
+    tracks_.clear();
+    reports_.clear();
     artistTotal_ = 0;
     albumTotal_ = 0;
     trackTotal_ = 0;
+}
+
+void CMediaLibrary::replaceContents(CMediaLibrary&& scanned) noexcept {
+    artists_.swap(scanned.artists_);
+    albums_.swap(scanned.albums_);
+    tracks_.swap(scanned.tracks_);
+    artistTotal_ = scanned.artistTotal_;
+    albumTotal_ = scanned.albumTotal_;
+    trackTotal_ = scanned.trackTotal_;
 }
 
 } // namespace tembrel::library

@@ -2,6 +2,7 @@
 // directory entry, so a scan of a large tree does not stat every file.
 #include "library/FolderListing.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -48,6 +49,17 @@ EntryKind FolderListing::kind() const noexcept {
 
 bool isDotEntry(std::string_view name) noexcept {
     return name == "." || name == "..";
+}
+
+std::string locationProblem(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? "missing" : "unreadable";
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return "not a folder";
+    }
+    return FolderListing(path).isOpen() ? std::string() : "unreadable";
 }
 
 } // namespace tembrel::library

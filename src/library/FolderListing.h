@@ -8,6 +8,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "library/NameOrder.h"
 
 namespace tembrel::library {
 
@@ -42,5 +45,41 @@ private:
 
 // True for the "." and ".." entries of a listing.
 [[nodiscard]] bool isDotEntry(std::string_view name) noexcept;
+
+// A folder's sub-folders and its files with a name `isTrack` accepts, each in
+// name order (NameOrder). Empty when the folder cannot be listed.
+struct FolderEntries {
+    std::vector<std::string> folders;
+    std::vector<std::string> tracks;
+};
+template <class IsTrack>
+[[nodiscard]] FolderEntries readFolder(const std::string& path, IsTrack isTrack, bool withTracks);
+
+// Why a Location gives nothing before it is listed: "missing", "not a
+// folder", "unreadable"; empty when it can be listed.
+[[nodiscard]] std::string locationProblem(const std::string& path);
+
+template <class IsTrack>
+FolderEntries readFolder(const std::string& path, IsTrack isTrack, bool withTracks) {
+    FolderEntries entries;
+    FolderListing listing(path);
+    while (listing.next()) {
+        const std::string_view name = listing.name();
+        if (isDotEntry(name)) {
+            continue;
+        }
+        // The name test comes first so that only audio names can cost a stat.
+        if (withTracks && isTrack(name)) {
+            if (listing.kind() == EntryKind::File) {
+                entries.tracks.emplace_back(name);
+            }
+        } else if (listing.kind() == EntryKind::Folder) {
+            entries.folders.emplace_back(name);
+        }
+    }
+    sortNames(entries.folders);
+    sortNames(entries.tracks);
+    return entries;
+}
 
 } // namespace tembrel::library

@@ -8,26 +8,27 @@
 #include <optional>
 #include <string_view>
 
+#include "playback/TextEncoding.h"
+
 namespace tembrel::playback {
 
 namespace {
 
 constexpr std::size_t kNotFound = 0;
 constexpr std::size_t kFrameIdLength = 4;
-constexpr char kTextEncodingLatin1 = 0;
 constexpr int kMsPerSecond = 1000;
 constexpr int kSecondsPerMinute = 60;
 
-// Paths may come from a client on another platform, so both separate.
-[[nodiscard]] constexpr bool isSeparator(char c) noexcept {
-    return c == '/' || c == '\\';
+[[nodiscard]] constexpr bool isSeparator(char c, PathSeparators separators) noexcept {
+    return c == '/' || (separators == PathSeparators::SlashOrBackslash && c == '\\');
 }
 
 // The highest position in from..1 holding a separator; position 0 is never
 // examined. kNotFound when there is none.
-[[nodiscard]] std::size_t findSeparatorBackwards(std::string_view path, std::size_t from) noexcept {
+[[nodiscard]] std::size_t findSeparatorBackwards(std::string_view path, std::size_t from,
+                                                 PathSeparators separators) noexcept {
     for (std::size_t pos = from; pos >= 1; --pos) {
-        if (isSeparator(path[pos])) {
+        if (isSeparator(path[pos], separators)) {
             return pos;
         }
     }
@@ -41,7 +42,7 @@ constexpr int kSecondsPerMinute = 60;
 } // namespace
 
 void CTagReader::readFallbackNames(std::string_view path, std::string& title, std::string& album,
-                                   std::string& artist) {
+                                   std::string& artist, PathSeparators separators) {
     if (path.size() < 2) {
         return;
     }
@@ -49,17 +50,17 @@ void CTagReader::readFallbackNames(std::string_view path, std::string& title, st
     if (dot == std::string_view::npos || dot == 0) {
         return;
     }
-    const std::size_t p1 = findSeparatorBackwards(path, dot - 1);
+    const std::size_t p1 = findSeparatorBackwards(path, dot - 1, separators);
     if (p1 == kNotFound) {
         return;
     }
     title = between(path, p1, dot);
-    const std::size_t p2 = findSeparatorBackwards(path, p1 - 1);
+    const std::size_t p2 = findSeparatorBackwards(path, p1 - 1, separators);
     if (p2 == kNotFound) {
         return;
     }
     album = between(path, p2, p1);
-    const std::size_t p3 = findSeparatorBackwards(path, p2 - 1);
+    const std::size_t p3 = findSeparatorBackwards(path, p2 - 1, separators);
     if (p3 == kNotFound) {
         return;
     }
@@ -68,10 +69,11 @@ void CTagReader::readFallbackNames(std::string_view path, std::string& title, st
 
 namespace {
 
-// At most kMaxFieldBytes of `bytes`, ending at the first zero byte.
+// The text up to the first zero byte, cut to at most kMaxFieldBytes at a
+// character boundary so that a long text stays valid UTF-8.
 [[nodiscard]] std::string fieldText(std::string_view bytes) {
-    bytes = bytes.substr(0, CTagReader::kMaxFieldBytes);
-    return std::string(bytes.substr(0, bytes.find('\0')));
+    bytes = bytes.substr(0, bytes.find('\0'));
+    return std::string(utf8Prefix(bytes, CTagReader::kMaxFieldBytes));
 }
 
 void readFixedFields(const SoundLibrary& library, StreamHandle stream, std::string& title,
@@ -92,14 +94,14 @@ void readFixedFields(const SoundLibrary& library, StreamHandle stream, std::stri
     }
 }
 
-// ID3v2 text frames in the single-byte encoding; later frames win.
+// ID3v2 text frames in every encoding (the fields hold them as UTF-8);
+// later frames win.
 void readTextFrames(const SoundLibrary& library, StreamHandle stream, std::string& title,
                     std::string& album, std::string& artist) {
     const int fieldCount = library.tagFieldCount(stream).value_or(0);
     for (int index = 0; index < fieldCount; ++index) {
         const std::optional<TagField> field = library.tagField(stream, index);
-        if (!field || field->type != kTagFieldId3v2 || field->value.empty() ||
-            field->value.front() != kTextEncodingLatin1) {
+        if (!field || field->type != kTagFieldId3v2 || field->value.empty()) {
             continue;
         }
         // Only the frame id's first four characters count.
@@ -133,7 +135,11 @@ std::string CTagReader::formatMinutesSeconds(int milliseconds) {
 int CTagReader::readTrackInfo(const std::string& openPath, const std::string& namePath,
                               std::string& title, std::string& album, std::string& artist,
                               std::string& length) const {
-    readFallbackNames(namePath, title, album, artist);
+    // The file's own path names folders with '/' only (a '\' is part of a
+    // Linux name); a path from a client may use either.
+    readFallbackNames(namePath, title, album, artist,
+                      namePath == openPath ? PathSeparators::SlashOnly
+                                           : PathSeparators::SlashOrBackslash);
 
     const StreamHandle stream = library_.openStream(openPath, OpenPurpose::InformationOnly);
     if (stream == kNoStream) {

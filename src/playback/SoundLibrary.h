@@ -18,7 +18,7 @@ using Spectrum = std::array<float, kSpectrumSize>;
 
 // Tag field types as the tag reader asks for them.
 inline constexpr int kTagFieldId3v1 = 1; // "TITLE", "ARTIST", "ALBUM", ...
-inline constexpr int kTagFieldId3v2 = 2; // frame id, raw frame body
+inline constexpr int kTagFieldId3v2 = 2; // frame id, frame body (text frames: encoding byte, UTF-8)
 inline constexpr int kTagFieldAsf = 5;   // "WM/AlbumTitle", ...
 
 // Error codes reported by lastError(); texts in CSoundEngine::soundErrorText.
@@ -47,7 +47,9 @@ enum SoundError : int {
 struct TagField {
     int type = 0;
     std::string name;
-    std::string value; // raw bytes; for ID3v2 frames the first byte is the text encoding
+    // For ID3v2 text frames the first byte is the encoding the file used and
+    // the text follows as UTF-8; other frames keep their raw body.
+    std::string value;
 };
 
 // What a stream is opened for: playback decodes and outputs; information only

@@ -81,12 +81,20 @@ StreamHandle SystemSoundLibrary::openPlayback(const std::string& path) {
         fail(error);
         return kNoStream;
     }
-    const int lengthMs = decoder->lengthMs();
+    // The length comes from the same reading of the headers as an
+    // information-only open gives the tag reader, so the playlist and the
+    // status always show the same length; the tags are kept for later asks.
+    std::optional<FileTags> tags = readFileTags(path, true);
+    const int lengthMs = tags && tags->hasAudio ? tags->lengthMs : decoder->lengthMs();
     const auto ringFrames =
         static_cast<std::size_t>(bufferMs_) * static_cast<std::size_t>(mixRate_) / 1000;
     const StreamHandle handle = nextHandle_;
     auto playback = std::make_unique<PlaybackStream>(handle, std::move(decoder), ringFrames, cpu_);
-    return store(OpenStream{path, lengthMs, std::nullopt, std::move(playback), {}});
+    std::optional<std::vector<TagField>> fields;
+    if (tags) {
+        fields = std::move(tags->fields);
+    }
+    return store(OpenStream{path, lengthMs, std::move(fields), std::move(playback), {}});
 }
 
 bool SystemSoundLibrary::closeStream(StreamHandle stream) {

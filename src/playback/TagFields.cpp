@@ -1,14 +1,25 @@
-// TagLib-based tag field extraction for MP3 (ID3v1, ID3v2) and WMA (ASF).
+// TagLib-based tag field extraction: ID3v1, ID3v2 and APEv2 on MPEG, ASF on
+// WMA, Vorbis comments on Ogg and FLAC, RIFF INFO on WAV, MP4 items.
 #include "playback/TagFields.h"
 
+#include <apetag.h>
 #include <asffile.h>
 #include <asftag.h>
-#include <fileref.h>
+#include <flacfile.h>
 #include <id3v1tag.h>
 #include <id3v2frame.h>
+#include <id3v2framefactory.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
+#include <tbytevectorstream.h>
 #include <textidentificationframe.h>
+#include <wavfile.h>
+#include <xiphcomment.h>
+
+#include "playback/Id3v1Text.h"
+#include "playback/Id3v2Repair.h"
+#include "playback/Mp3Length.h"
+#include "playback/TagFileOpen.h"
 
 namespace tembrel::playback {
 
@@ -48,34 +59,17 @@ void addId3v1(FileTags& tags, const TagLib::ID3v1::Tag& tag) {
     addNumber(tags, "TRACK", tag.track());
 }
 
-// The text of one string in the frame's own encoding; Latin-1 becomes UTF-8.
-std::string encodedText(const TagLib::String& text, TagLib::String::Type encoding) {
-    switch (encoding) {
-    case TagLib::String::UTF16:
-    case TagLib::String::UTF16BE:
-    case TagLib::String::UTF16LE:
-        return bytes(text.data(encoding));
-    case TagLib::String::Latin1:
-    case TagLib::String::UTF8:
-        break;
-    }
-    return utf8(text);
-}
-
-// Encoding byte followed by the frame's strings, separated as the ID3v2
-// format separates them (a zero character in the frame's encoding).
+// Encoding byte (as the file had it) followed by the frame's text as UTF-8;
+// several strings are separated by a zero byte.
 std::string textFrameBody(const TagLib::ID3v2::TextIdentificationFrame& frame) {
-    const TagLib::String::Type encoding = frame.textEncoding();
-    const bool wide = encoding == TagLib::String::UTF16 || encoding == TagLib::String::UTF16BE ||
-                      encoding == TagLib::String::UTF16LE;
-    std::string body(1, static_cast<char>(encoding));
+    std::string body(1, static_cast<char>(frame.textEncoding()));
     bool first = true;
     for (const TagLib::String& text : frame.fieldList()) {
         if (!first) {
-            body.append(wide ? 2 : 1, '\0');
+            body += '\0';
         }
         first = false;
-        body += encodedText(text, encoding);
+        body += utf8(text);
     }
     return body;
 }
@@ -121,29 +115,125 @@ void addAsf(FileTags& tags, TagLib::ASF::Tag& tag) {
     }
 }
 
+// Title, artist and album of any tag, as the fixed fields the tag reader
+// asks for first. Fields pushed earlier win over later ones of the same name.
+void addCommon(FileTags& tags, const TagLib::Tag* tag) {
+    if (tag != nullptr) {
+        addText(tags, kTagFieldId3v1, "TITLE", tag->title());
+        addText(tags, kTagFieldId3v1, "ARTIST", tag->artist());
+        addText(tags, kTagFieldId3v1, "ALBUM", tag->album());
+    }
+}
+
+// The frames of the file's ID3v2 tag; a v2.3 tag with an extended header is
+// read from its repaired bytes instead.
+void addId3v2Of(FileTags& tags, const std::string& path, TagLib::ID3v2::Tag* tag) {
+    if (const std::optional<TagLib::ByteVector> repaired = repairedId3v23Tag(path)) {
+        TagLib::ByteVectorStream stream(*repaired);
+        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        if (file.hasID3v2Tag()) {
+            addId3v2(tags, *file.ID3v2Tag());
+            return;
+        }
+    }
+    if (tag != nullptr) {
+        addId3v2(tags, *tag);
+    }
+}
+
+// MPEG: APEv2 before ID3v1 (the richer tag wins), ID3v2 frames last.
+void addMpeg(FileTags& tags, const std::string& path, TagLib::MPEG::File& mpeg) {
+    if (mpeg.hasAPETag()) {
+        addCommon(tags, mpeg.APETag());
+    }
+    if (mpeg.hasID3v1Tag()) {
+        addId3v1(tags, *mpeg.ID3v1Tag());
+    }
+    addId3v2Of(tags, path, mpeg.hasID3v2Tag() ? mpeg.ID3v2Tag() : nullptr);
+}
+
+void addFlac(FileTags& tags, const std::string& path, TagLib::FLAC::File& flac) {
+    if (flac.hasXiphComment()) {
+        addCommon(tags, flac.xiphComment());
+    }
+    if (flac.hasID3v1Tag()) {
+        addId3v1(tags, *flac.ID3v1Tag());
+    }
+    addId3v2Of(tags, path, flac.hasID3v2Tag() ? flac.ID3v2Tag() : nullptr);
+}
+
+void addWav(FileTags& tags, TagLib::RIFF::WAV::File& wav) {
+    if (wav.hasInfoTag()) {
+        addCommon(tags, wav.InfoTag());
+    }
+    if (wav.hasID3v2Tag()) {
+        addId3v2(tags, *wav.ID3v2Tag());
+    }
+}
+
+void addFields(FileTags& tags, const std::string& path, const OpenedTagFile& opened) {
+    TagLib::File* file = opened.file();
+    switch (opened.kind) {
+    case TagFileKind::Mpeg:
+        addMpeg(tags, path, static_cast<TagLib::MPEG::File&>(*file));
+        return;
+    case TagFileKind::Flac:
+        addFlac(tags, path, static_cast<TagLib::FLAC::File&>(*file));
+        return;
+    case TagFileKind::Wav:
+        addWav(tags, static_cast<TagLib::RIFF::WAV::File&>(*file));
+        return;
+    case TagFileKind::Asf:
+        if (auto* asf = static_cast<TagLib::ASF::File*>(file)->tag()) {
+            addAsf(tags, *asf);
+        }
+        return;
+    case TagFileKind::OggVorbis:
+    case TagFileKind::OggOpus:
+    case TagFileKind::OggFlac:
+    case TagFileKind::Mp4:
+        break;
+    case TagFileKind::Other:
+        if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
+            addMpeg(tags, path, *mpeg);
+            return;
+        }
+        if (auto* asf = dynamic_cast<TagLib::ASF::File*>(file); asf != nullptr && asf->tag()) {
+            addAsf(tags, *asf->tag());
+            return;
+        }
+        break;
+    }
+    addCommon(tags, file->tag());
+}
+
+void addLength(FileTags& tags, const std::string& path, const OpenedTagFile& opened) {
+    if (opened.kind == TagFileKind::Mpeg ||
+        dynamic_cast<const TagLib::MPEG::File*>(opened.file()) != nullptr) {
+        if (const std::optional<Mp3Length> length = measureMp3Length(path)) {
+            tags.lengthMs = length->milliseconds();
+            tags.hasAudio = length->samples > 0;
+        }
+        return;
+    }
+    if (const TagLib::AudioProperties* audio = opened.file()->audioProperties()) {
+        tags.hasAudio = audio->sampleRate() > 0 && audio->lengthInMilliseconds() > 0;
+        tags.lengthMs = audio->lengthInMilliseconds();
+    }
+}
+
 } // namespace
 
 std::optional<FileTags> readFileTags(const std::string& path, bool withLength) {
-    const TagLib::FileRef file(path.c_str(), withLength, TagLib::AudioProperties::Fast);
-    if (file.isNull() || !file.file()->isValid()) {
+    installId3v1TextRule();
+    const OpenedTagFile opened = openTagFile(path, withLength);
+    if (opened.ref.isNull()) {
         return std::nullopt;
     }
     FileTags tags;
-    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file.file())) {
-        if (mpeg->hasID3v1Tag()) {
-            addId3v1(tags, *mpeg->ID3v1Tag());
-        }
-        if (mpeg->hasID3v2Tag()) {
-            addId3v2(tags, *mpeg->ID3v2Tag());
-        }
-    } else if (auto* asf = dynamic_cast<TagLib::ASF::File*>(file.file())) {
-        if (asf->tag() != nullptr) {
-            addAsf(tags, *asf->tag());
-        }
-    }
-    if (const TagLib::AudioProperties* audio = file.audioProperties()) {
-        tags.hasAudio = audio->sampleRate() > 0 && audio->lengthInMilliseconds() > 0;
-        tags.lengthMs = audio->lengthInMilliseconds();
+    addFields(tags, path, opened);
+    if (withLength) {
+        addLength(tags, path, opened);
     }
     return tags;
 }

@@ -36,6 +36,7 @@ enum class Command : std::uint8_t {
     VolumeUp,   // "Up"
     VolumeDown, // "Down"
     Mute,
+    Search, // the library's names containing a text; answers only the sender
 };
 
 // What a command's argument is. The argument travels as text in value 1, or
@@ -46,6 +47,7 @@ enum class Argument : std::uint8_t {
     PlaylistNumber, // 1-based playlist position
     ListedNumber,   // a number as the listings give it (k + 2)
     UploadValues,   // the upload values, see UploadValue
+    Text,           // free text
 };
 
 struct CommandSpec {
@@ -65,6 +67,7 @@ inline constexpr Reply kRepeatReplies[] = {Reply::RepeatOn, Reply::RepeatOff};
 inline constexpr Reply kShuffleReplies[] = {Reply::ShuffleOn, Reply::ShuffleOff};
 inline constexpr Reply kAlbumsReplies[] = {Reply::AddAlbum, Reply::AddAlbumTracks, Reply::Error};
 inline constexpr Reply kTracksReplies[] = {Reply::AddAlbumTracks, Reply::Error};
+inline constexpr Reply kSearchReplies[] = {Reply::Search};
 } // namespace detail
 
 // In the order of comparison, which is the order of the enum.
@@ -91,6 +94,7 @@ inline constexpr CommandSpec kCommands[] = {
     {Command::VolumeUp, "Up", Argument::None, {}},
     {Command::VolumeDown, "Down", Argument::None, {}},
     {Command::Mute, "Mute", Argument::None, {}},
+    {Command::Search, "Search", Argument::Text, detail::kSearchReplies},
 };
 
 inline constexpr std::size_t kCommandCount = std::size(kCommands);

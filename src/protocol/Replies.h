@@ -27,6 +27,7 @@ enum class Reply : std::uint8_t {
     NumTracks,
     RepeatOff,
     RepeatOn,
+    Search,
     ShuffleOff,
     ShuffleOn,
     Spectrum,
@@ -42,12 +43,13 @@ enum class Reply : std::uint8_t {
 
 // What value 1 (and further values) of a reply hold.
 enum class Payload : std::uint8_t {
-    None,         // only value 0 (value 1 may hold leftovers, never meaningful)
-    Text,         // value 1: free text
-    Number,       // value 1: a decimal number as text
-    Fields,       // value 1: fields joined by backslashes (see ReplySpec::fields)
-    UploadValues, // the upload request's values, returned (see UploadValue)
-    Picture,      // value 1 Bytes, value 2 FourByteB size (see ImageValue)
+    None,          // only value 0 (value 1 may hold leftovers, never meaningful)
+    Text,          // value 1: free text
+    Number,        // value 1: a decimal number as text
+    Fields,        // value 1: fields joined by backslashes (see ReplySpec::fields)
+    UploadValues,  // the upload request's values, returned (see UploadValue)
+    Picture,       // value 1 Bytes, value 2 FourByteB size (see ImageValue)
+    SearchResults, // value 1: lines of matches (see remote/LibrarySearch.h)
 };
 
 struct ReplySpec {
@@ -91,6 +93,7 @@ inline constexpr ReplySpec kReplies[] = {
     {Reply::NumTracks, "^NumTracks", Payload::Number, {}},
     {Reply::RepeatOff, "^RepeatOff", Payload::None, {}},
     {Reply::RepeatOn, "^RepeatOn", Payload::None, {}},
+    {Reply::Search, "^Search", Payload::SearchResults, {}},
     {Reply::ShuffleOff, "^ShuffleOff", Payload::None, {}},
     {Reply::ShuffleOn, "^ShuffleOn", Payload::None, {}},
     {Reply::Spectrum, "^Spectrum", Payload::Fields, detail::kBandFields},

@@ -34,8 +34,7 @@ std::optional<int> slotForNumber(SlotRun run, int number) noexcept {
 }
 
 bool isListedArtist(const CMediaLibrary& library, int artistSlot) noexcept {
-    return artistSlot >= 1 && artistSlot < library.nextArtistSlot() &&
-           artistSlot < CMediaLibrary::kMaxArtists;
+    return artistSlot >= 1 && artistSlot < library.nextArtistSlot();
 }
 
 std::optional<SlotRun> albumsOf(const CMediaLibrary& library, int artistSlot) {
@@ -43,7 +42,7 @@ std::optional<SlotRun> albumsOf(const CMediaLibrary& library, int artistSlot) {
         return std::nullopt;
     }
     const auto& artist = library.artist(artistSlot);
-    return inside({artist.firstAlbum, artist.albumCount}, CMediaLibrary::kMaxAlbums);
+    return inside({artist.firstAlbum, artist.albumCount}, library.albumSlotCount());
 }
 
 std::optional<SlotRun> looseTracksOf(const CMediaLibrary& library, int artistSlot) {
@@ -51,7 +50,7 @@ std::optional<SlotRun> looseTracksOf(const CMediaLibrary& library, int artistSlo
         return std::nullopt;
     }
     const auto& artist = library.artist(artistSlot);
-    return inside({artist.firstLooseTrack, artist.looseTrackCount}, CMediaLibrary::kMaxTracks);
+    return inside({artist.firstLooseTrack, artist.looseTrackCount}, library.trackSlotCount());
 }
 
 std::optional<SlotRun> tracksOfChoice(const CMediaLibrary& library, int artistSlot,
@@ -64,7 +63,7 @@ std::optional<SlotRun> tracksOfChoice(const CMediaLibrary& library, int artistSl
         return std::nullopt;
     }
     const auto& album = library.album(albums->first + albumChoice - 1);
-    return inside({album.firstTrack, album.trackCount}, CMediaLibrary::kMaxTracks);
+    return inside({album.firstTrack, album.trackCount}, library.trackSlotCount());
 }
 
 std::optional<std::string> selectedTrackPath(const CMediaLibrary& library, int artistSlot,

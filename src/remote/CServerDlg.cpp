@@ -21,7 +21,8 @@ constexpr std::string_view kNoticeCaption = "Tembrel Server";
 CServerDlg::CServerDlg(playback::SoundLibrary& soundLibrary, ServerView& view, Options options)
     : net::CNDKHost(options.hostLimits), view_(view), options_(std::move(options)), log_(view),
       engine_(soundLibrary), tagReader_(soundLibrary), playlist_(engine_, tagReader_),
-      roster_(view), status_(playlist_, engine_, *this), spectrum_(engine_, *this, view),
+      scanner_([this](std::string_view line) { appendLog(line); }), roster_(view),
+      status_(playlist_, engine_, *this), spectrum_(engine_, *this, view),
       uploads_(options_.uploadDir, options_.hostLimits.codec.maxMessageBytes,
                options_.uploadQuotaBytes),
       browser_(library_, playlist_, roster_, *this, log_),

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "library/CMediaLibrary.h"
+#include "library/LibraryScanner.h"
 #include "net/CNDKHost.h"
 #include "playback/CPlaylist.h"
 #include "playback/CSoundEngine.h"
@@ -86,6 +87,19 @@ public:
     [[nodiscard]] playback::CSoundEngine& soundEngine() noexcept { return engine_; }
     [[nodiscard]] playback::CPlaylist& playlist() noexcept { return playlist_; }
     [[nodiscard]] library::CMediaLibrary& mediaLibrary() noexcept { return library_; }
+
+    // The audio formats the scan lists and uploads may have.
+    void setFormats(library::AudioFormats formats) {
+        uploads_.setFormats(formats);
+        formats_ = std::move(formats);
+    }
+    [[nodiscard]] const library::AudioFormats& formats() const noexcept { return formats_; }
+    // Scans the Locations again while users stay connected and playback goes
+    // on; the new library replaces the old one once it is complete. With the
+    // server stopped, starts it.
+    void rescanLibrary();
+    // A scan is running on the worker.
+    [[nodiscard]] bool libraryScanning() const noexcept { return scanner_.isScanning(); }
     [[nodiscard]] ServerView& view() noexcept { return view_; }
 
     // Timer expiry (status 2311, spectrum 2312).
@@ -127,6 +141,10 @@ private:
     playback::CTagReader tagReader_;
     playback::CPlaylist playlist_;
     library::CMediaLibrary library_;
+    library::AudioFormats formats_;
+    // Declared after the library it fills: destroyed first, so no finished
+    // scan is handed over to a library that is gone.
+    library::LibraryScanner scanner_;
 
     UserRoster roster_;
     StatusBroadcaster status_;
@@ -142,6 +160,9 @@ private:
     bool soundStarted_ = false;
     // The library holds a scan that no stop sequence has reset yet.
     bool libraryBuilt_ = false;
+
+    // Starts a scan of the Locations on the worker.
+    void scanLibrary();
 };
 
 } // namespace tembrel::remote

@@ -38,6 +38,7 @@ const std::array<CommandHandler::Entry, protocol::kCommandCount> CommandHandler:
     {Command::VolumeUp, &CommandHandler::volumeUp},
     {Command::VolumeDown, &CommandHandler::volumeDown},
     {Command::Mute, &CommandHandler::mute},
+    {Command::Search, &CommandHandler::search},
 }};
 
 void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
@@ -47,6 +48,12 @@ void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
         const Entry& entry = kHandlers[static_cast<std::size_t>(*command)];
         Call call{userId, message, argument};
         (this->*entry.handler)(call);
+        // A search concerns its sender alone: the others hear nothing of it,
+        // not even a status broadcast, so typing in a search box costs them
+        // nothing.
+        if (*command == Command::Search) {
+            return;
+        }
     }
     // Whatever the command was, every user learns the resulting status.
     s_.status.push(message);
@@ -142,6 +149,10 @@ void CommandHandler::getAlbumTracks(Call& call) {
 
 void CommandHandler::playAlbumTrack(Call& call) {
     s_.browser.queueAlbumTrack(call.userId, call.message, call.argument);
+}
+
+void CommandHandler::search(Call& call) {
+    s_.browser.search(call.userId, call.message, call.argument);
 }
 
 } // namespace tembrel::remote

@@ -76,6 +76,7 @@ private:
     void getAlbums(Call& call);
     void getAlbumTracks(Call& call);
     void playAlbumTrack(Call& call);
+    void search(Call& call);
     // Transfers.
     void startFile(Call& call);
     void storeFileChunk(Call& call);

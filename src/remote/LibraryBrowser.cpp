@@ -4,6 +4,7 @@
 #include "protocol/Messages.h"
 #include "remote/BrowseSelection.h"
 #include "remote/DecimalText.h"
+#include "remote/LibrarySearch.h"
 
 namespace tembrel::remote {
 
@@ -32,6 +33,11 @@ void LibraryBrowser::replyError(std::int32_t userId, net::CNDKMessage& message,
     messenger_.replyTo(userId, message);
 }
 
+void LibraryBrowser::search(std::int32_t userId, net::CNDKMessage& message, std::string_view text) {
+    protocol::putReply(message, protocol::Reply::Search, searchLibrary(library_, text));
+    messenger_.replyTo(userId, message);
+}
+
 void LibraryBrowser::listAlbums(std::int32_t userId, net::CNDKMessage& message,
                                 std::string_view number) {
     const int artistSlot = selectionFromNumber(atoiClamped(number));
@@ -46,7 +52,7 @@ void LibraryBrowser::listAlbums(std::int32_t userId, net::CNDKMessage& message,
     // Trace of the album slot the artist's run starts at; for an artist
     // without albums that slot belongs to whoever follows.
     const int firstAlbum = library_.artist(artistSlot).firstAlbum;
-    if (firstAlbum >= 0 && firstAlbum < library::CMediaLibrary::kMaxAlbums) {
+    if (firstAlbum >= 0 && firstAlbum < library_.albumSlotCount()) {
         log_.appendLog(library_.album(firstAlbum).name);
         log_.appendLog(std::to_string(library_.album(firstAlbum).artistIndex));
     }
@@ -137,12 +143,8 @@ void LibraryBrowser::sendPlaylist(std::int32_t userId, net::CNDKMessage& message
 }
 
 void LibraryBrowser::sendArtists(std::int32_t userId, net::CNDKMessage& message) {
-    for (int slot = 1; slot < library::CMediaLibrary::kMaxArtists; ++slot) {
-        const std::string& artist = library_.artist(slot).name;
-        if (artist.empty()) {
-            break;
-        }
-        protocol::putReply(message, Reply::AddArtist, artist);
+    for (int slot = 1; slot < library_.nextArtistSlot(); ++slot) {
+        protocol::putReply(message, Reply::AddArtist, library_.artist(slot).name);
         messenger_.replyTo(userId, message);
     }
 }

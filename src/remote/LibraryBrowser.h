@@ -31,6 +31,9 @@ public:
     void listAlbumTracks(std::int32_t userId, net::CNDKMessage& message, std::string_view number);
     // "PlayAlbumTrack": queues the track the number lists in the selection.
     void queueAlbumTrack(std::int32_t userId, net::CNDKMessage& message, const std::string& number);
+    // "Search": the library's artists, albums and tracks whose names hold
+    // the text, in "^Search" to the user only.
+    void search(std::int32_t userId, net::CNDKMessage& message, std::string_view text);
     // Appends a track to the playlist: "^AddTrack" to all users and the
     // confirmation to the user, or "^Error". Without an open path (an upload
     // that could not be stored) it answers as for a file that cannot be opened. True when queued.

@@ -36,7 +36,7 @@ void CServerDlg::startSequence() {
     if (libraryBuilt_) {
         library_.reset();
     }
-    library_.buildLibrary(locations_);
+    scanLibrary();
     libraryBuilt_ = true;
 
     appendLog("Start FMOD");
@@ -48,10 +48,29 @@ void CServerDlg::startSequence() {
     spectrum_.serverStarted();
 }
 
+void CServerDlg::scanLibrary() {
+    // The scan runs on the worker; users are served from the library as it
+    // is until the new one is complete and takes its place. A selection
+    // that then addresses nothing answers "no such ...".
+    scanner_.start(locations_, formats_, [this](library::CMediaLibrary& scanned) {
+        library_.replaceContents(std::move(scanned));
+    });
+}
+
+void CServerDlg::rescanLibrary() {
+    if (!isHosting()) {
+        startStopServer();
+        return;
+    }
+    appendLog("Rescan");
+    scanLibrary();
+}
+
 void CServerDlg::stopSequence() {
     spectrum_.serverStopped();
     engine_.shutdown();
     soundStarted_ = false;
+    scanner_.cancel();
     library_.reset();
     libraryBuilt_ = false;
     stopHost();

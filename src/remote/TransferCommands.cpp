@@ -51,7 +51,8 @@ void CommandHandler::storeFileChunk(Call& call) {
 
 void CommandHandler::endFile(Call& call) {
     const protocol::UploadRequest request = protocol::readUpload(call.message);
-    // A refused name is an upload that could not be stored: it fails like any
+    // A refused name is an upload that could not be stored, and a name that
+    // is none of the listed audio formats is no track: both fail like any
     // file that cannot be opened. The tag reader opens the stored copy but
     // takes its fallback names from the client's own folders.
     const auto finished = s_.uploads.finish(call.userId, request.serverPath);

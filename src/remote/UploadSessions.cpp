@@ -80,7 +80,8 @@ std::optional<UploadSessions::Finished> UploadSessions::finish(std::int32_t user
     const auto name = UploadFolder::fileNameOf(serverPath);
     const auto found = open_.find(userId);
     if (found == open_.end() || !name || found->second.requestedName != *name) {
-        if (const auto stored = folder_.resolve(serverPath)) {
+        if (const auto stored = folder_.resolve(serverPath);
+            stored && formats_.matches(stored->filename().string())) {
             return Finished{stored->string(), false};
         }
         return std::nullopt;
@@ -88,7 +89,7 @@ std::optional<UploadSessions::Finished> UploadSessions::finish(std::int32_t user
     const std::string storedName = found->second.storedName;
     open_.erase(found); // closes the file
     armIdleSweep();
-    if (!folder_.finish(storedName)) {
+    if (!formats_.matches(storedName) || !folder_.finish(storedName)) {
         folder_.removeUnfinished(storedName);
         return std::nullopt;
     }

@@ -19,6 +19,7 @@
 
 #include <QTimer>
 
+#include "library/AudioFormats.h"
 #include "remote/UploadFolder.h"
 
 namespace tembrel::remote {
@@ -64,7 +65,8 @@ public:
         bool justFinished = false; // false: a file finished earlier
     };
     // Finishes the user's upload of `serverPath`; the stored file, or
-    // nothing when the name is refused or the file cannot be finished. A
+    // nothing when the name is refused, is none of the audio formats a track
+    // may have, or the file cannot be finished. A
     // path that is not the user's open upload names a finished file.
     [[nodiscard]] std::optional<Finished> finish(std::int32_t userId, std::string_view serverPath);
     // A just finished upload that could not be played: removed.
@@ -75,6 +77,8 @@ public:
     // The user has gone: its unfinished upload is removed.
     void forget(std::int32_t userId) { drop(userId); }
     void closeAll();
+
+    void setFormats(library::AudioFormats formats) { formats_ = std::move(formats); }
 
     [[nodiscard]] std::size_t openCount() const noexcept { return open_.size(); }
     [[nodiscard]] std::uint64_t usedBytes() const noexcept { return usedBytes_; }
@@ -92,6 +96,7 @@ private:
     void armIdleSweep();
 
     UploadFolder folder_;
+    library::AudioFormats formats_;
     std::size_t maxChunkBytes_;
     std::uint64_t quotaBytes_;
     std::uint64_t usedBytes_ = 0;

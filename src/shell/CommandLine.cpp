@@ -2,6 +2,7 @@
 #include "shell/CommandLine.h"
 
 #include <charconv>
+#include <vector>
 
 namespace tembrel::shell {
 
@@ -41,6 +42,146 @@ constexpr int kMaxPort = 65535;
     return std::nullopt;
 }
 
+// A flag that takes a value: applies it, or says what is wrong with it. The
+// value is missing when the command line ends after the flag.
+using ValueHandler = std::optional<std::string> (*)(std::optional<std::string_view> text,
+                                                    ServerOptions& options);
+
+struct ValueFlag {
+    std::string_view name;
+    ValueHandler apply;
+};
+
+std::optional<std::string> applyPort(std::optional<std::string_view> text, ServerOptions& options) {
+    const auto port = text ? parsePort(*text) : std::nullopt;
+    if (!port) {
+        return "--port needs a port number from 0 to 65535";
+    }
+    options.port = *port;
+    return std::nullopt;
+}
+
+std::optional<std::string> applyLocation(std::optional<std::string_view> text,
+                                         ServerOptions& options) {
+    if (!text) {
+        return "--location needs a folder";
+    }
+    if (options.locations.size() == kMaxLocationFlags) {
+        return "--location may be given at most 5 times";
+    }
+    options.locations.emplace_back(*text);
+    return std::nullopt;
+}
+
+std::optional<std::string> applySettings(std::optional<std::string_view> text,
+                                         ServerOptions& options) {
+    if (!text || text->empty()) {
+        return "--settings needs a file";
+    }
+    options.settingsFile = std::filesystem::path(*text);
+    return std::nullopt;
+}
+
+std::optional<std::string> applyAudio(std::optional<std::string_view> text,
+                                      ServerOptions& options) {
+    options.audio = text ? parseAudioChoice(*text) : std::nullopt;
+    if (!options.audio) {
+        return "--audio needs null, auto or snapcast:PATH";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> applySpectrumDelay(std::optional<std::string_view> text,
+                                              ServerOptions& options) {
+    options.spectrumDelayMs = text ? parseSpectrumDelay(*text) : std::nullopt;
+    if (!options.spectrumDelayMs) {
+        return "--spectrum-delay needs milliseconds from 0 to " +
+               std::to_string(playback::kMaxSpectrumDelayMs);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> applyUploadDir(std::optional<std::string_view> text,
+                                          ServerOptions& options) {
+    if (!text || text->empty()) {
+        return "--upload-dir needs a folder";
+    }
+    options.uploadDir = std::filesystem::path(*text);
+    return std::nullopt;
+}
+
+std::optional<std::string> applyUploadQuota(std::optional<std::string_view> text,
+                                            ServerOptions& options) {
+    options.uploadQuotaBytes = text ? parseByteSize(*text) : std::nullopt;
+    if (!options.uploadQuotaBytes) {
+        return "--upload-quota needs a size such as 500M or 2G";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> applySpectrum(std::optional<std::string_view> text,
+                                         ServerOptions& options) {
+    const auto rate = text ? parseSpectrum(*text) : std::nullopt;
+    if (!rate) {
+        return "--spectrum needs off, 15, 30 or 60";
+    }
+    options.spectrum = *rate;
+    return std::nullopt;
+}
+
+std::optional<std::string> applyWebPort(std::optional<std::string_view> text,
+                                        ServerOptions& options) {
+    const auto port = text ? parsePort(*text) : std::nullopt;
+    if (!port) {
+        return "--web-port needs a port number from 0 to 65535";
+    }
+    options.webPort = *port;
+    return std::nullopt;
+}
+
+std::optional<std::string> applyWeb(std::optional<std::string_view> text, ServerOptions& options) {
+    if (!text || (*text != "off" && *text != "on")) {
+        return "--web needs off or on";
+    }
+    options.webOff = *text == "off";
+    options.webOn = *text == "on";
+    return std::nullopt;
+}
+
+std::optional<std::string> applyFormats(std::optional<std::string_view> text,
+                                        ServerOptions& options) {
+    std::vector<std::string> refused;
+    const auto formats = text ? library::AudioFormats::fromList(*text, &refused) : std::nullopt;
+    if (!formats || !refused.empty()) {
+        return "--formats needs extensions from " + library::AudioFormats().text();
+    }
+    options.formats = formats;
+    return std::nullopt;
+}
+
+constexpr ValueFlag kValueFlags[] = {
+    {"--port", applyPort},
+    {"--location", applyLocation},
+    {"--settings", applySettings},
+    {"--audio", applyAudio},
+    {"--upload-dir", applyUploadDir},
+    {"--upload-quota", applyUploadQuota},
+    {"--formats", applyFormats},
+    {"--spectrum", applySpectrum},
+    {"--spectrum-delay", applySpectrumDelay},
+    {"--web-port", applyWebPort},
+    {"--web", applyWeb},
+};
+
+[[nodiscard]] const ValueFlag* findValueFlag(std::string_view name) noexcept {
+    for (const ValueFlag& flag : kValueFlags) {
+        if (flag.name == name) {
+            return &flag;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::optional<std::uint64_t> parseByteSize(std::string_view text) {
@@ -50,7 +191,7 @@ std::optional<std::uint64_t> parseByteSize(std::string_view text) {
     if (ec != std::errc{} || end == text.data()) {
         return std::nullopt;
     }
-    const std::string_view suffix(end, text.data() + text.size() - end);
+    const std::string_view suffix(end, static_cast<std::size_t>(text.data() + text.size() - end));
     int shift = 0;
     if (suffix == "K" || suffix == "k") {
         shift = 10;
@@ -69,7 +210,6 @@ std::optional<std::uint64_t> parseByteSize(std::string_view text) {
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
     CommandLine result;
-    ServerOptions& options = result.options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view flag = args[i];
         std::optional<std::string_view> inlineValue;
@@ -77,95 +217,30 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             inlineValue = flag.substr(equals + 1);
             flag = flag.substr(0, equals);
         }
-        const auto takesNoValue = [&]() {
-            return !inlineValue.has_value();
-        };
-        // The flag's value: after "=", or the next argument.
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (inlineValue) {
-                return inlineValue;
+        if (const ValueFlag* valueFlag = findValueFlag(flag)) {
+            std::optional<std::string_view> text = inlineValue;
+            if (!text && i + 1 < args.size()) {
+                text = args[++i];
             }
-            if (i + 1 < args.size()) {
-                return args[++i];
+            if (auto error = valueFlag->apply(text, result.options)) {
+                return failure(std::move(*error));
             }
-            return std::nullopt;
-        };
-
-        if (flag == "--help" || flag == "-h") {
-            if (!takesNoValue()) {
-                return failure("--help takes no value");
-            }
-            result.action = CommandLine::Action::Help;
-            return result;
+            continue;
         }
-        if (flag == "--version") {
-            if (!takesNoValue()) {
-                return failure("--version takes no value");
-            }
-            result.action = CommandLine::Action::Version;
-            return result;
+        const bool known =
+            flag == "--help" || flag == "-h" || flag == "--version" || flag == "--headless";
+        if (!known) {
+            return failure("unknown option: " + std::string(args[i]));
+        }
+        if (inlineValue) {
+            return failure(std::string(flag) + " takes no value");
         }
         if (flag == "--headless") {
-            if (!takesNoValue()) {
-                return failure("--headless takes no value");
-            }
-            options.headless = true;
-        } else if (flag == "--port") {
-            const auto text = value();
-            const auto port = text ? parsePort(*text) : std::nullopt;
-            if (!port) {
-                return failure("--port needs a port number from 0 to 65535");
-            }
-            options.port = *port;
-        } else if (flag == "--location") {
-            const auto text = value();
-            if (!text) {
-                return failure("--location needs a folder");
-            }
-            if (options.locations.size() == kMaxLocationFlags) {
-                return failure("--location may be given at most 5 times");
-            }
-            options.locations.emplace_back(*text);
-        } else if (flag == "--settings") {
-            const auto text = value();
-            if (!text || text->empty()) {
-                return failure("--settings needs a file");
-            }
-            options.settingsFile = std::filesystem::path(*text);
-        } else if (flag == "--audio") {
-            const auto text = value();
-            options.audio = text ? parseAudioChoice(*text) : std::nullopt;
-            if (!options.audio) {
-                return failure("--audio needs null, auto or snapcast:PATH");
-            }
-        } else if (flag == "--spectrum-delay") {
-            const auto text = value();
-            options.spectrumDelayMs = text ? parseSpectrumDelay(*text) : std::nullopt;
-            if (!options.spectrumDelayMs) {
-                return failure("--spectrum-delay needs milliseconds from 0 to " +
-                               std::to_string(playback::kMaxSpectrumDelayMs));
-            }
-        } else if (flag == "--upload-dir") {
-            const auto text = value();
-            if (!text || text->empty()) {
-                return failure("--upload-dir needs a folder");
-            }
-            options.uploadDir = std::filesystem::path(*text);
-        } else if (flag == "--upload-quota") {
-            const auto text = value();
-            options.uploadQuotaBytes = text ? parseByteSize(*text) : std::nullopt;
-            if (!options.uploadQuotaBytes) {
-                return failure("--upload-quota needs a size such as 500M or 2G");
-            }
-        } else if (flag == "--spectrum") {
-            const auto text = value();
-            const auto rate = text ? parseSpectrum(*text) : std::nullopt;
-            if (!rate) {
-                return failure("--spectrum needs off, 15, 30 or 60");
-            }
-            options.spectrum = *rate;
+            result.options.headless = true;
         } else {
-            return failure("unknown option: " + std::string(args[i]));
+            result.action =
+                flag == "--version" ? CommandLine::Action::Version : CommandLine::Action::Help;
+            return result;
         }
     }
     return result;
@@ -191,10 +266,15 @@ std::string usageText(std::string_view programName) {
             "  --spectrum off|15|30|60 spectrum updates per second for this run\n"
             "  --spectrum-delay MS     show the spectrum MS ms late, for speakers that\n"
             "                          play behind the output (Snapcast's buffer)\n"
+            "  --web-port N            serve the web remote on port N (default 6080;\n"
+            "                          0 picks a free port)\n"
+            "  --web off|on            turn the web remote off (or on) for this run\n"
+            "  --formats LIST          list and accept only these audio formats, such as\n"
+            "                          mp3,flac (default mp3,wma,flac,ogg,oga,opus,m4a,wav)\n"
             "  --help                  show this text\n"
             "  --version               show the version\n"
             "\n"
-            "Headless: SIGINT or SIGTERM end the server, SIGHUP restarts it (rescans).\n";
+            "Headless: SIGINT or SIGTERM end the server, SIGHUP rescans the library.\n";
     return text;
 }
 

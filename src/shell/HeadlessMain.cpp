@@ -1,5 +1,6 @@
 // Runs the server without a window: log lines on standard output, SIGINT and
-// SIGTERM end it after the exit steps, SIGHUP restarts it (a rescan).
+// SIGTERM end it after the exit steps, SIGHUP rescans the library while users
+// stay connected (and starts a stopped server).
 #include "shell/HeadlessMain.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include "shell/HeadlessConsole.h"
 #include "shell/ServerApp.h"
 #include "shell/SignalWatcher.h"
+#include "shell/WebRemoteBanner.h"
 
 namespace tembrel::shell {
 
@@ -44,18 +46,15 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
                 QCoreApplication::quit();
             }
         },
-        [&] {
-            remote::CServerDlg& controller = server.controller();
-            if (controller.isHosting()) {
-                controller.startStopServer();
-            }
-            controller.startStopServer();
-        });
+        [&] { server.controller().rescanLibrary(); });
     if (!signalWatcher.isActive()) {
         console.logLineAppended("Signals cannot be watched: SIGTERM ends the server at once.");
     }
 
     server.initialise();
+    for (const std::string& line : webRemoteBanner(server.webRemote())) {
+        console.logLineAppended(line);
+    }
     return QCoreApplication::exec();
 }
 

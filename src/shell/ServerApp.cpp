@@ -99,7 +99,7 @@ void ServerApp::initialise() {
                              error.message());
     }
 
-    loadSettings(settings_, controller);
+    const LoadedSettings loaded = loadSettings(settings_, controller);
 
     bool fieldsOverridden = false;
     if (options_.port) {
@@ -117,6 +117,9 @@ void ServerApp::initialise() {
     if (fieldsOverridden) {
         controller.view().fieldsChanged();
     }
+    if (options_.formats) {
+        controller.setFormats(*options_.formats);
+    }
     if (options_.spectrum) {
         // Nobody is connected yet, so the rate's notice reaches no one.
         controller.setSpectrumRate(*options_.spectrum);
@@ -125,6 +128,28 @@ void ServerApp::initialise() {
     controller.playlist().clearPlayed();
     controller.updateServerButtons();
     controller.startStopServer();
+    startWebRemote(loaded.webPort);
+}
+
+void ServerApp::startWebRemote(int storedPort) {
+    if (options_.webOff || (storedPort == 0 && !options_.webPort && !options_.webOn)) {
+        log("Web remote off");
+        return;
+    }
+    const int port =
+        options_.webPort.value_or(storedPort != 0 ? storedPort : web::WebRemote::kDefaultPort);
+    web::WebRemote::Options webOptions;
+    webOptions.serverLimits.maxUsers = remote::CServerDlg::kMaxUsers;
+    webOptions.serverLimits.playlistCapacity = playback::CPlaylist::kPlaylistCapacity;
+    auto remote = std::make_unique<web::WebRemote>(*controller_, webOptions);
+    if (!remote->listen(port)) {
+        log("The web remote cannot listen on port " + std::to_string(port));
+        return;
+    }
+    webRemote_ = std::move(remote);
+    for (const std::string& url : webRemote_->urls()) {
+        log("Web remote: " + url);
+    }
 }
 
 void ServerApp::exit() {

@@ -8,6 +8,7 @@
 #include "remote/ServerView.h"
 #include "shell/ServerOptions.h"
 #include "shell/SettingsStore.h"
+#include "web/WebRemote.h"
 
 namespace tembrel::shell {
 
@@ -28,6 +29,8 @@ public:
     void saveSettings();
 
     [[nodiscard]] remote::CServerDlg& controller() noexcept { return *controller_; }
+    // The web remote while it listens, else null.
+    [[nodiscard]] const web::WebRemote* webRemote() const noexcept { return webRemote_.get(); }
 
 private:
     // A line for the server log from the sound library or the settings
@@ -35,6 +38,9 @@ private:
     void log(std::string_view line);
     // The same from any thread: the log belongs to the main thread.
     void logFromAnyThread(std::string_view line);
+    // Starts the web remote on the port the command line or the settings
+    // give (`storedPort` 0: off) and logs its addresses.
+    void startWebRemote(int storedPort);
 
     // Expires with this object, so queued log lines never outlive it.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
@@ -44,6 +50,10 @@ private:
     ServerOptions options_;
     SettingsStore settings_; // before the sound library, which it configures
     std::unique_ptr<playback::SoundLibrary> soundLibrary_;
+    // Declared before the controller so that it goes last: the controller's
+    // host, stopping, still tells the web users (their sockets belong to the
+    // web remote). Set by initialise().
+    std::unique_ptr<web::WebRemote> webRemote_;
     std::unique_ptr<remote::CServerDlg> controller_;
 };
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "library/AudioFormats.h"
+#include "playback/SystemSoundLibrary.h"
 #include "remote/SpectrumState.h"
 #include "shell/AudioChoice.h"
 
@@ -23,6 +25,12 @@ struct ServerOptions {
     std::optional<std::uint64_t> uploadQuotaBytes; // none: the stored setting or 2G
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store
+    // The web remote's port for this run (0: a free port); `webOff` turns the
+    // web remote off, `webOn` turns it on although the stored port is 0.
+    std::optional<int> webPort;
+    bool webOff = false;
+    bool webOn = false;
+    std::optional<library::AudioFormats> formats;      // overrides the stored Formats
 };
 
 } // namespace tembrel::shell

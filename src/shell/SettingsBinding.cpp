@@ -11,8 +11,8 @@ constexpr std::string_view kSavedNotice = "Settings Saved";
 
 } // namespace
 
-void loadSettings(const SettingsStore& store, remote::CServerDlg& controller) {
-    const LoadedSettings loaded = store.load();
+LoadedSettings loadSettings(const SettingsStore& store, remote::CServerDlg& controller) {
+    LoadedSettings loaded = store.load();
     controller.setPortText(loaded.portText);
     for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
         controller.setLocation(static_cast<int>(index), loaded.locations[index]);
@@ -20,7 +20,13 @@ void loadSettings(const SettingsStore& store, remote::CServerDlg& controller) {
     controller.soundEngine().setVolume(loaded.volume);
     // A code outside 1-4 leaves the spectrum off and nothing checked.
     controller.applyDspCode(loaded.dspCode);
+    if (loaded.formats) {
+        if (auto formats = library::AudioFormats::fromList(*loaded.formats)) {
+            controller.setFormats(std::move(*formats));
+        }
+    }
     controller.view().fieldsChanged();
+    return loaded;
 }
 
 void saveSettings(SettingsStore& store, remote::CServerDlg& controller) {

@@ -6,8 +6,9 @@
 namespace tembrel::shell {
 
 // Fills the controller's port and Location fields, the volume, the spectrum
-// state and the DSP check mark from the store.
-void loadSettings(const SettingsStore& store, remote::CServerDlg& controller);
+// state and the DSP check mark from the store; returns everything loaded
+// (also what belongs to no controller field, such as the web port).
+LoadedSettings loadSettings(const SettingsStore& store, remote::CServerDlg& controller);
 // The save button: stores port and Locations, then tells the user
 // "Settings Saved".
 void saveSettings(SettingsStore& store, remote::CServerDlg& controller);

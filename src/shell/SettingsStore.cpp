@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
+
+#include "library/AudioFormats.h"
 
 #include "protocol/ProtocolConstants.h"
 
@@ -29,32 +32,22 @@ constexpr const char* kDspValue = "DSP";
 constexpr const char* kAudioOutputValue = "AudioOutput";
 constexpr const char* kSpectrumDelayValue = "SpectrumDelay";
 constexpr const char* kUploadQuotaValue = "UploadQuota";
+constexpr const char* kWebPortValue = "WebPort";
+constexpr long long kMaxPort = 65535;
 
 constexpr int kDefaultDspCode = 1;
 constexpr int kNoDspCode = 0;
-// Stored texts are read with room for this many bytes.
-constexpr std::size_t kMaxTextBytes = 128;
+constexpr int kFirstDspCode = 1;
+constexpr int kLastDspCode = 4;
+constexpr const char* kFormatsValue = "Formats";
 
 QString locationValueName(std::size_t index) {
     return QStringLiteral("Location%1").arg(index + 1);
 }
 
-// Cuts a text longer than the room it is read with, at a whole UTF-8
-// character so that the result is still valid text.
-void cutToTextRoom(std::string& text) noexcept {
-    if (text.size() <= kMaxTextBytes) {
-        return;
-    }
-    std::size_t cut = kMaxTextBytes;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U) {
-        --cut;
-    }
-    text.resize(cut);
-}
-
-// A stored text, or nothing when the value is missing. A text written with a
-// terminating zero reads the same as one without it.
-std::optional<std::string> readWholeText(const QSettings& settings, const QString& name) {
+// A stored text, whole, or nothing when the value is missing. A text written
+// with a terminating zero reads the same as one without it.
+std::optional<std::string> readText(const QSettings& settings, const QString& name) {
     const QVariant value = settings.value(name);
     if (!value.isValid()) {
         return std::nullopt;
@@ -66,15 +59,6 @@ std::optional<std::string> readWholeText(const QSettings& settings, const QStrin
     std::string bytes = text.toStdString();
     if (!bytes.empty() && bytes.back() == '\0') {
         bytes.pop_back();
-    }
-    return bytes;
-}
-
-// The same within the room the original values are read with.
-std::optional<std::string> readText(const QSettings& settings, const QString& name) {
-    std::optional<std::string> bytes = readWholeText(settings, name);
-    if (bytes) {
-        cutToTextRoom(*bytes);
     }
     return bytes;
 }
@@ -108,6 +92,56 @@ void finishSave(QSettings& settings, const SettingsStore::LogSink& log) {
     if (settings.status() == QSettings::AccessError) {
         report(log, "Settings could not be saved to " + settings.fileName().toStdString());
     }
+}
+
+// Volume and spectrum code. A value that cannot be used is named in the log
+// with what is used instead.
+void readPlayback(const QSettings& settings, LoadedSettings& loaded,
+                  const SettingsStore::LogSink& log) {
+    const long long volume = readNumber(settings, kVolumeValue).value_or(protocol::kDefaultVolume);
+    loaded.volume =
+        static_cast<int>(std::clamp<long long>(volume, protocol::kMinVolume, protocol::kMaxVolume));
+    if (loaded.volume != volume) {
+        report(log, "Setting Volume " + std::to_string(volume) + " is outside " +
+                        std::to_string(protocol::kMinVolume) + " to " +
+                        std::to_string(protocol::kMaxVolume) + "; using " +
+                        std::to_string(loaded.volume));
+    }
+    // The code is kept as stored: one outside 1-4 changes nothing when
+    // applied. Numbers beyond int are such codes too.
+    const long long code = readNumber(settings, kDspValue).value_or(kDefaultDspCode);
+    loaded.dspCode =
+        code >= std::numeric_limits<int>::min() && code <= std::numeric_limits<int>::max()
+            ? static_cast<int>(code)
+            : 0;
+    if (code < kFirstDspCode || code > kLastDspCode) {
+        report(log, "Setting DSP " + std::to_string(code) + " is not " +
+                        std::to_string(kFirstDspCode) + " to " + std::to_string(kLastDspCode) +
+                        "; the spectrum stays off");
+    }
+}
+
+// The audio formats to list, as stored; entries that name no format the
+// server plays are logged and left out.
+std::optional<std::string> readFormats(const QSettings& settings,
+                                       const SettingsStore::LogSink& log) {
+    std::optional<std::string> text = readText(settings, QString::fromLatin1(kFormatsValue));
+    if (!text) {
+        return std::nullopt;
+    }
+    std::vector<std::string> refused;
+    const std::optional<library::AudioFormats> formats =
+        library::AudioFormats::fromList(*text, &refused);
+    for (const std::string& entry : refused) {
+        report(log,
+               "Setting Formats: \"" + entry + "\" is not a format the server plays; left out");
+    }
+    if (!formats) {
+        report(log, "Setting Formats names no format the server plays; using " +
+                        library::AudioFormats().text());
+        return std::nullopt;
+    }
+    return formats->text();
 }
 
 } // namespace
@@ -161,22 +195,19 @@ LoadedSettings SettingsStore::load() const {
     }
 
     if (markerAccepted(*settings, kPlaybackMarker)) {
-        // Volumes outside 0-255 are brought into range rather than handed on.
-        loaded.volume = static_cast<int>(std::clamp<long long>(
-            readNumber(*settings, kVolumeValue).value_or(protocol::kDefaultVolume),
-            protocol::kMinVolume, protocol::kMaxVolume));
-        // The code is kept as stored: one outside 1-4 changes nothing when
-        // applied. Numbers beyond int are such codes too.
-        const long long code = readNumber(*settings, kDspValue).value_or(kDefaultDspCode);
-        loaded.dspCode =
-            code >= std::numeric_limits<int>::min() && code <= std::numeric_limits<int>::max()
-                ? static_cast<int>(code)
-                : 0;
+        readPlayback(*settings, loaded, log_);
     }
 
     for (std::size_t index = 0; index < loaded.locations.size(); ++index) {
         loaded.locations[index] = readText(*settings, locationValueName(index)).value_or("");
     }
+    // Newer than the markers, so read whenever present; a number that is no
+    // port keeps the default.
+    if (const auto webPort = readNumber(*settings, kWebPortValue);
+        webPort && *webPort >= 0 && *webPort <= kMaxPort) {
+        loaded.webPort = static_cast<int>(*webPort);
+    }
+    loaded.formats = readFormats(*settings, log_);
     settings->endGroup();
     return loaded;
 }
@@ -189,9 +220,9 @@ StoredOutput SettingsStore::loadOutput() const {
     }
     settings->beginGroup(QString::fromLatin1(kGroup));
     // A pipe's path is used whole, however long.
-    stored.audio = readWholeText(*settings, QString::fromLatin1(kAudioOutputValue));
-    stored.spectrumDelay = readWholeText(*settings, QString::fromLatin1(kSpectrumDelayValue));
-    stored.uploadQuota = readWholeText(*settings, QString::fromLatin1(kUploadQuotaValue));
+    stored.audio = readText(*settings, QString::fromLatin1(kAudioOutputValue));
+    stored.spectrumDelay = readText(*settings, QString::fromLatin1(kSpectrumDelayValue));
+    stored.uploadQuota = readText(*settings, QString::fromLatin1(kUploadQuotaValue));
     settings->endGroup();
     return stored;
 }

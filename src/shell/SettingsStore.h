@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "protocol/ProtocolConstants.h"
+#include "web/WebRemote.h"
 
 class QSettings;
 
@@ -20,6 +21,12 @@ struct LoadedSettings {
     std::array<std::string, 5> locations{};
     int volume = protocol::kDefaultVolume;
     int dspCode = 1; // as stored; 0 when nothing was stored (first run): nothing to apply
+    // The web remote's port; 0 turns it off. Not written by the window: set
+    // in the file itself.
+    int webPort = web::WebRemote::kDefaultPort;
+    // The audio formats to list ("mp3,flac"); nothing: the defaults. Only read:
+    // it is set by editing the settings file.
+    std::optional<std::string> formats;
 };
 
 // The output values, which only the user writes into the file: texts as

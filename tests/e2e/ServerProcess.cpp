@@ -1,6 +1,8 @@
 // Starting and stopping the real server, and running the real client.
 #include "ServerProcess.h"
 
+#include <signal.h>
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -103,6 +105,10 @@ ServerProcess::ServerProcess(const QStringList& extra)
                           q(dir_.path() / "settings.ini"),
                           QStringLiteral("--upload-dir"),
                           q(uploadDir())};
+    // Servers run in parallel: only a test that asks for the web remote gets one.
+    if (!extra.contains(QStringLiteral("--web-port"))) {
+        arguments += {QStringLiteral("--web"), QStringLiteral("off")};
+    }
     arguments += extra;
     process_->setProcessEnvironment(quietEnvironment());
     // A file, not a pipe: nobody drains a pipe while a test runs, and a full
@@ -134,6 +140,11 @@ bool ServerProcess::stop() {
     process_->terminate();
     return process_->waitForFinished(kStopTimeoutMs) &&
            process_->exitStatus() == QProcess::NormalExit;
+}
+
+bool ServerProcess::signal(int number) const {
+    const qint64 pid = process_->processId();
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), number) == 0;
 }
 
 std::string ServerProcess::log() {

@@ -39,6 +39,8 @@ public:
     [[nodiscard]] std::filesystem::path uploadDir() const { return dir_.path() / "uploads"; }
     // Stops the server with SIGTERM, as a service manager does.
     [[nodiscard]] bool stop();
+    // Sends a signal (SIGHUP: rescan) to the server.
+    [[nodiscard]] bool signal(int number) const;
     // Everything the server wrote so far (its log), for failure messages.
     [[nodiscard]] std::string log();
 

@@ -58,6 +58,24 @@ TEST_F(BrowseAndPlay, BrowsesArtistsAlbumsAndTracksByNameOrNumber) {
     EXPECT_TRUE(contains(missing.err, "no artist 'Nobody'")) << missing.err;
 }
 
+TEST_F(BrowseAndPlay, SearchFindsNamesWhoseNumbersQueueTheTrack) {
+    const RemoteRun text = ok({"search", "LIGHT"});
+    EXPECT_TRUE(contains(text.out, "album   Aurora Vale / Northern Lights")) << text.out;
+    EXPECT_TRUE(contains(text.out, "track   Aurora Vale / (loose) / Lighthouse.mp3")) << text.out;
+
+    // The numbers of a match are the ones the listings show: they queue it.
+    const QJsonObject found = json(ok({"--json", "search", "ice road"}));
+    const QJsonArray matches = found["matches"].toArray();
+    ASSERT_EQ(matches.size(), 1) << text.out;
+    const QJsonObject track = matches[0].toObject();
+    EXPECT_EQ(track["track"].toString(), "02 Ice Road.mp3");
+    const RemoteRun queued = ok({"queue", QString::number(track["artistNumber"].toInt()),
+                                 QString::number(track["albumNumber"].toInt()),
+                                 QString::number(track["trackNumber"].toInt())});
+    EXPECT_TRUE(contains(queued.out, "Ice Road")) << queued.out;
+    EXPECT_EQ(ok({"search", "nothing like this"}).exitCode, 0);
+}
+
 TEST_F(BrowseAndPlay, QueuedTrackPlaysAndStatusShowsIt) {
     const RemoteRun empty = ok({"--json", "status"});
     EXPECT_EQ(json(empty)["state"].toString(), "Stopped");

@@ -18,6 +18,8 @@ WindowHarness::WindowHarness() {
     options.uploadDir = std::filesystem::path(dir.filePath("uploads").toStdString());
     options.audio = shell::AudioChoice{playback::AudioOutput::Null, {}};
     options.port = 0;
+    // Windows run in parallel: each web remote on a free port.
+    options.webPort = 0;
 }
 
 WindowHarness::~WindowHarness() = default;

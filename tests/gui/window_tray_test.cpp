@@ -11,9 +11,11 @@
 
 #include "WindowHarness.h"
 #include "remote/CServerDlg.h"
+#include "shell/ServerApp.h"
 #include "shell/SettingsStore.h"
 #include "shell/gui/AboutBox.h"
 #include "shell/gui/TrayIcon.h"
+#include "shell/gui/WebCodeDialog.h"
 
 namespace tembrel::test {
 namespace {
@@ -28,7 +30,7 @@ using shell::MainWindow;
             tray.dspAction(SpectrumRate::Fps60).isChecked()};
 }
 
-TEST(WindowTray, MenuOffersOptionsDspAboutAndQuit) {
+TEST(WindowTray, MenuOffersOptionsDspWebCodeAboutAndQuit) {
     WindowHarness h;
     h.open();
     QStringList texts;
@@ -41,7 +43,8 @@ TEST(WindowTray, MenuOffersOptionsDspAboutAndQuit) {
             dsp = action->menu();
         }
     }
-    EXPECT_EQ(texts, (QStringList{"Options", "DSP", "&About Tembrel Quenmark...", "Quit"}));
+    EXPECT_EQ(texts, (QStringList{"Options", "DSP", "Web Remote QR Code...",
+                                  "&About Tembrel Quenmark...", "Quit"}));
     ASSERT_NE(dsp, nullptr);
     QStringList rates;
     for (QAction* action : dsp->actions()) {
@@ -49,6 +52,26 @@ TEST(WindowTray, MenuOffersOptionsDspAboutAndQuit) {
         EXPECT_TRUE(action->isCheckable());
     }
     EXPECT_EQ(rates, (QStringList{"Off", "15fps", "30fps", "60fps"}));
+}
+
+TEST(WindowTray, WebCodeEntryShowsTheWebRemotesAddressAndItsCode) {
+    WindowHarness h;
+    h.open();
+    const web::WebRemote* remote = h.window().app().webRemote();
+    ASSERT_NE(remote, nullptr);
+    const auto url = remote->guestUrl();
+    ASSERT_TRUE(url);
+    h.window().trayIcon().webCodeAction().trigger();
+    auto* dialog = h.window().findChild<shell::WebCodeDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    QStringList texts;
+    bool hasCode = false;
+    for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+        texts << label->text();
+        hasCode = hasCode || !label->pixmap().isNull();
+    }
+    EXPECT_TRUE(texts.contains(QString::fromStdString(*url))) << texts.join('|').toStdString();
+    EXPECT_TRUE(hasCode);
 }
 
 TEST(WindowTray, DspEntriesSetTheRateAndMoveTheCheckMark) {

@@ -38,19 +38,21 @@ TEST(LibraryFailure, ArtistFolderGoneBeforeItsScanStillTakesItsEmptyRuns) {
     EXPECT_EQ(library.trackTotal(), 1);
 }
 
-TEST(LibraryFailure, MissingAlbumFolderTakesOnlyItsEmptyRun) {
+TEST(LibraryFailure, AlbumFolderGoneBeforeItsScanTakesOnlyItsEmptyRun) {
     LibraryTree tree;
-    tree.folder("music/Artist");
+    tree.file("music/Artist/Album/a.mp3");
     CMediaLibrary library;
     library.scanLocation(tree.path("music"));
 
-    library.scanAlbum(1, "Artist", 5, "not-there");
-    EXPECT_EQ(library.album(5).firstTrack, 0);
-    EXPECT_EQ(library.album(5).trackCount, 0);
-    EXPECT_EQ(library.nextTrackSlot(), 1);
-    library.scanAlbum(1, "Artist", 6, "not-there");
-    EXPECT_EQ(library.album(6).firstTrack, 1);
-    EXPECT_EQ(library.nextTrackSlot(), 2);
+    // An album slot the table does not hold is never written.
+    library.scanAlbum(1, "Artist", 5, "Album");
+    EXPECT_EQ(library.albumSlotCount(), 0);
+    EXPECT_EQ(library.nextTrackSlot(), 0);
+
+    std::filesystem::remove_all(tree.path("music/Artist/Album"));
+    library.scanArtist(1, "Artist");
+    EXPECT_EQ(library.artist(1).albumCount, 0);
+    EXPECT_EQ(library.nextTrackSlot(), 1); // the empty loose-track run
 }
 
 TEST(LibraryFailure, UnreadableAlbumFolderAddsNoTracks) {
@@ -90,11 +92,11 @@ TEST(LibraryFailure, ResetThenRescanCountsOnlyTheNewScan) {
     EXPECT_EQ(library.nextAlbumSlot(), 0);
     EXPECT_EQ(library.nextTrackSlot(), 0);
     EXPECT_EQ(library.artistTotal() + library.albumTotal() + library.trackTotal(), 0);
-    EXPECT_EQ(library.artist(1).name, "");
-    EXPECT_EQ(library.artist(1).albumCount, 0);
-    EXPECT_EQ(library.album(0).name, "");
-    EXPECT_EQ(library.album(0).trackCount, 0);
-    EXPECT_EQ(library.track(0).fileName, "");
+    // Nothing of the old scan stays addressable.
+    EXPECT_EQ(library.artistSlotCount(), 1);
+    EXPECT_EQ(library.albumSlotCount(), 0);
+    EXPECT_EQ(library.trackSlotCount(), 0);
+    EXPECT_EQ(library.artist(0).name, "");
 
     std::filesystem::remove_all(tree.path("music/C"));
     tree.file("music/D/Z/5.mp3");

@@ -56,10 +56,11 @@ TEST(LibraryLayout, EveryRunIsFollowedByOneEmptySlot) {
     EXPECT_EQ(library.trackTotal(), 4);
 }
 
-TEST(LibraryLayout, OnlyLowerCaseMp3AndWmaFilesAreTracks) {
+TEST(LibraryLayout, FilesOfTheChosenFormatsInAnyCaseAreTracks) {
     LibraryTree tree;
     for (const char* name :
-         {"a.mp3", "b.wma", "c.MP3", "d.Wma", "cover.jpg", "notes.mp3.txt", "mp3", "xwma"}) {
+         {"a.mp3", "b.wma", "c.MP3", "d.Wma", "e.flac", "f.OGG", "g.oga", "h.Opus", "i.m4a",
+          "j.WAV", "cover.jpg", "notes.mp3.txt", "mp3", "xwma", "k.mp4", "l.aac"}) {
         tree.file(std::string("music/Artist/Album/") + name);
     }
     // A folder with an audio name inside an album is neither a track nor an album.
@@ -68,12 +69,32 @@ TEST(LibraryLayout, OnlyLowerCaseMp3AndWmaFilesAreTracks) {
 
     CMediaLibrary library;
     library.buildLibrary(only(tree.path("music")));
-
     const library::AlbumRecord& album = library.album(0);
     EXPECT_EQ(trackNames(library, album.firstTrack, album.trackCount),
-              (Names{"a.mp3", "b.wma", "mp3", "xwma"}));
+              (Names{"a.mp3", "b.wma", "c.MP3", "d.Wma", "e.flac", "f.OGG", "g.oga", "h.Opus",
+                     "i.m4a", "j.WAV"}));
     EXPECT_EQ(library.albumTotal(), 1);
-    EXPECT_EQ(library.trackTotal(), 4);
+    EXPECT_EQ(library.trackTotal(), 10);
+
+    // A narrower list, written in any case, takes only its formats.
+    CMediaLibrary narrow;
+    narrow.setFormats(*library::AudioFormats::fromList(".FLAC, mp3"));
+    narrow.buildLibrary(only(tree.path("music")));
+    const library::AlbumRecord& narrowAlbum = narrow.album(0);
+    EXPECT_EQ(trackNames(narrow, narrowAlbum.firstTrack, narrowAlbum.trackCount),
+              (Names{"a.mp3", "c.MP3", "e.flac"}));
+}
+
+TEST(AudioFormats, ListsTakeOnlyFormatsThePlayerDecodes) {
+    std::vector<std::string> refused;
+    const auto formats = library::AudioFormats::fromList("mp3 .Flac,,exe wav", &refused);
+    ASSERT_TRUE(formats);
+    EXPECT_EQ(formats->text(), "mp3,flac,wav");
+    EXPECT_EQ(refused, (Names{"exe"}));
+    EXPECT_FALSE(library::AudioFormats::fromList("exe, txt"));
+    EXPECT_EQ(library::AudioFormats().text(), "mp3,wma,flac,ogg,oga,opus,m4a,wav");
+    EXPECT_FALSE(library::AudioFormats().matches(".mp3"));
+    EXPECT_TRUE(library::AudioFormats().matches("x.OpUs"));
 }
 
 TEST(LibraryLayout, ArtistWithOnlyFilesGetsLooseTracksAndNoAlbum) {

@@ -22,27 +22,31 @@ TEST(LibraryLog, BuildLogsEachStepAndEachArtistWithItsSlot) {
     // The empty Location2 writes nothing; artists are logged with the slot
     // they were found in, before the sort.
     EXPECT_EQ(recorder.logLines, (Lines{"Get Artists", one, one + "\\\\*.*", "Beta 1", three,
-                                        three + "\\\\*.*", "alpha 2", "OK", "Get Albums", "OK"}));
+                                        three + "\\\\*.*", "alpha 2", "OK", "Get Albums", "OK",
+                                        "Location " + one + ": 1 artist, 0 albums, 0 tracks",
+                                        "Location " + three + ": 1 artist, 0 albums, 0 tracks"}));
     EXPECT_EQ(recorder.library.artist(1).name, "alpha");
     EXPECT_EQ(recorder.library.artist(2).name, "Beta");
 }
 
-TEST(LibraryLog, TrailingBackslashIsDroppedFromTheLocationAndPattern) {
+TEST(LibraryLog, BackslashIsPartOfALocationName) {
     LibraryTree tree;
     tree.file("music/Artist/a.mp3");
+    tree.file("mu\\sic\\/Band/Album/b.mp3");
     const std::string music = tree.path("music");
+    const std::string odd = tree.path("mu\\sic\\");
 
-    RecordingLibrary withBackslash;
-    withBackslash.library.scanLocation(music + "\\");
-    EXPECT_EQ(withBackslash.logLines, (Lines{music + "\\", music + "\\*.*", "Artist 1"}));
+    RecordingLibrary recorder;
+    recorder.library.buildLibrary({music + "\\", odd, "", "", ""});
 
-    RecordingLibrary without;
-    without.library.scanLocation(music);
-    EXPECT_EQ(without.logLines, (Lines{music, music + "\\\\*.*", "Artist 1"}));
-
-    // Both name the same folder, which is really listed.
-    EXPECT_EQ(withBackslash.library.artist(1).location, music);
-    EXPECT_EQ(without.library.artist(1).location, music);
+    // "music\" names another folder, which does not exist; the folder whose
+    // name holds backslashes is listed like any other.
+    EXPECT_EQ(recorder.library.artistTotal(), 1);
+    EXPECT_EQ(recorder.library.artist(1).location, odd);
+    EXPECT_EQ(recorder.library.trackTotal(), 1);
+    const auto last = recorder.logLines.end();
+    EXPECT_EQ(*(last - 2), "Location " + music + "\\: nothing found (missing)");
+    EXPECT_EQ(*(last - 1), "Location " + odd + ": 1 artist, 1 album, 1 track");
 }
 
 TEST(LibraryLog, TrailingSlashIsAnOrdinaryCharacterForThePattern) {
@@ -60,17 +64,23 @@ TEST(LibraryLog, TrailingSlashIsAnOrdinaryCharacterForThePattern) {
     EXPECT_EQ(recorder.library.trackTotal(), 1);
 }
 
-TEST(LibraryLog, LocationThatCannotBeListedWritesOnlyItsTwoLines) {
+TEST(LibraryLog, LocationThatGivesNothingSaysWhy) {
     LibraryTree tree;
     tree.file("plain-file");
+    tree.file("loose-only/song.mp3");
     const std::string file = tree.path("plain-file");
     const std::string missing = tree.path("missing");
+    const std::string looseOnly = tree.path("loose-only");
 
     RecordingLibrary recorder;
-    recorder.library.buildLibrary({file, missing, "", "", ""});
+    recorder.library.buildLibrary({file, missing, looseOnly, "", ""});
 
-    EXPECT_EQ(recorder.logLines, (Lines{"Get Artists", file, file + "\\\\*.*", missing,
-                                        missing + "\\\\*.*", "OK", "Get Albums", "OK"}));
+    EXPECT_EQ(recorder.logLines,
+              (Lines{"Get Artists", file, file + "\\\\*.*", missing, missing + "\\\\*.*", looseOnly,
+                     looseOnly + "\\\\*.*", "OK", "Get Albums", "OK",
+                     "Location " + file + ": nothing found (not a folder)",
+                     "Location " + missing + ": nothing found (missing)",
+                     "Location " + looseOnly + ": nothing found (empty)"}));
     EXPECT_EQ(recorder.library.nextArtistSlot(), 1);
     EXPECT_EQ(recorder.library.artistTotal(), 0);
     EXPECT_EQ(recorder.library.nextAlbumSlot(), 0);

@@ -61,7 +61,13 @@ ControllerHarness::~ControllerHarness() {
 bool ControllerHarness::start() {
     server_->setPortText("0");
     server_->startStopServer();
-    return server_->isHosting();
+    return waitForLibrary() && server_->isHosting();
+}
+
+bool ControllerHarness::waitForLibrary() {
+    // The scan of a test tree ends within milliseconds.
+    constexpr int kScanWaitMs = 30000;
+    return waitUntil([this] { return !server_->libraryScanning(); }, kScanWaitMs);
 }
 
 quint16 ControllerHarness::port() const {
@@ -72,6 +78,7 @@ quint16 ControllerHarness::port() const {
 void ControllerHarness::restart() {
     server_->startStopServer();
     server_->startStopServer();
+    (void)waitForLibrary();
 }
 
 std::unique_ptr<TestClient> ControllerHarness::connect() {

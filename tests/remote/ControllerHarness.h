@@ -44,8 +44,11 @@ public:
     ControllerHarness(std::unique_ptr<playback::SoundLibrary> sound, Setup setup);
     ~ControllerHarness();
 
-    // Sets the port field to "0" (a free port) and presses the toggle.
+    // Sets the port field to "0" (a free port), presses the toggle and waits
+    // until the library scan it started is complete.
     [[nodiscard]] bool start();
+    // Serves queued calls until the running library scan has been handed over.
+    [[nodiscard]] bool waitForLibrary();
     [[nodiscard]] bool started() const { return server_->isHosting() && port() > 0; }
     [[nodiscard]] quint16 port() const;
     // Stop then start again (the start/stop toggle twice).

@@ -157,6 +157,18 @@ TEST_F(UploadTest, AChunkedUploadIsStoredWholeAndQueuedUnderTheClientsNames) {
     EXPECT_EQ(served_->server().playlist().entry(0).path, stored.string());
 }
 
+TEST_F(UploadTest, UploadsOfTheListedFormatsInAnyCaseAreQueuedOthersAreNot) {
+    upload("LOUD.MP3", {65536});
+    const auto queued = exchange(client_, endFile("LOUD.MP3", "C:\\Music\\A\\B\\LOUD.MP3"));
+    EXPECT_EQ(payloads(queued, "^Error"), Names{"Track [LOUD] Added to playlist"});
+
+    // The same audio under a name that is no audio format is no track.
+    upload("notes.txt", {65536});
+    const auto refused = exchange(client_, endFile("notes.txt", "C:\\Music\\A\\B\\notes.txt"));
+    EXPECT_EQ(payloads(refused, "^Error"), Names{"Cannot play track: notes - File may use DRM"});
+    EXPECT_EQ(served_->server().playlist().count(), 1);
+}
+
 TEST_F(UploadTest, TheDeclaredLengthPadsOrCutsEachChunk) {
     const fs::path stored = served_->uploadDir() / "f.bin.part";
     (void)exchange(client_, startFile("f.bin", 1));

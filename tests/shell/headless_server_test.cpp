@@ -122,6 +122,9 @@ TEST(HeadlessServer, ServesClientsRescansOnHangupAndStoresSettingsOnTerminate) {
     const int started = server.waitForLine("* The server is started. *");
     ASSERT_GE(started, 0);
     ASSERT_GE(server.waitForLine("Start FMOD", started), 0);
+    const std::string scanned = "Location " + music.string() + ": ";
+    const int firstScan = server.waitForLine(scanned + "1 artist, 1 album, 0 tracks", started);
+    ASSERT_GE(firstScan, 0);
     EXPECT_TRUE(std::filesystem::is_directory(temp.path() / "up")) << "upload folder created";
 
     TestClient anna;
@@ -133,13 +136,12 @@ TEST(HeadlessServer, ServesClientsRescansOnHangupAndStoresSettingsOnTerminate) {
     ASSERT_TRUE(volume.has_value());
     EXPECT_EQ(textAt(volume->back(), 1), "56");
 
-    // SIGHUP: stop (the client is told), then start with a fresh scan.
+    // SIGHUP: a rescan while anna stays connected; the new library is what
+    // the next user gets.
     std::filesystem::create_directories(music / "Alfred" / "Second");
     server.signal(SIGHUP);
-    const int stopped = server.waitForLine("* The server is stopped. *");
-    ASSERT_GE(stopped, 0);
-    ASSERT_GE(server.waitForLine("Start FMOD", stopped), 0);
-    EXPECT_TRUE(anna.waitForClose(kWaitMs));
+    ASSERT_GE(server.waitForLine(scanned + "2 artists, 2 albums, 0 tracks", firstScan), 0);
+    EXPECT_TRUE(anna.isConnected());
     TestClient bob;
     ASSERT_TRUE(bob.connectTo(port));
     EXPECT_EQ(joinAndListArtists(bob), (std::vector<std::string>{"Alfred", "Beatrix"}));
@@ -149,6 +151,7 @@ TEST(HeadlessServer, ServesClientsRescansOnHangupAndStoresSettingsOnTerminate) {
     EXPECT_EQ(server.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(server.process().exitCode(), 0);
     EXPECT_TRUE(bob.waitForClose(kWaitMs));
+    EXPECT_TRUE(anna.waitForClose(kWaitMs));
 
     const shell::LoadedSettings stored = shell::SettingsStore(settings).load();
     EXPECT_EQ(stored.volume, 144);

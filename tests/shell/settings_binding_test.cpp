@@ -197,7 +197,7 @@ TEST(SettingsBinding, DamagedFileStartsLikeAFirstRun) {
     EXPECT_EQ(run.storeLog.size(), 1u);
 }
 
-TEST(SettingsBinding, LongTextsAreCutToTheirRoom) {
+TEST(SettingsBinding, LongTextsSurviveARestartWhole) {
     SettingsFile file;
     const std::string longPath = "/" + std::string(200, 'x');
     {
@@ -208,8 +208,8 @@ TEST(SettingsBinding, LongTextsAreCutToTheirRoom) {
     }
     ProgramRun next(file);
     next.load();
-    EXPECT_EQ(next.controller().portText(), std::string(128, '6'));
-    EXPECT_EQ(next.controller().locations()[2], longPath.substr(0, 128));
+    EXPECT_EQ(next.controller().portText(), std::string(130, '6'));
+    EXPECT_EQ(next.controller().locations()[2], longPath);
 }
 
 } // namespace

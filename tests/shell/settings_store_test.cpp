@@ -1,5 +1,5 @@
 // The settings store on its own: the two groups and their markers, what is
-// read when, value checks, the text room, damaged files and atomic writes.
+// read when, value checks, texts kept whole, damaged files and atomic writes.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,20 +151,43 @@ TEST(SettingsStore, StoredNumbersAreCheckedButCodesKeptAsStored) {
     }
 }
 
-TEST(SettingsStore, TextsAreReadWithRoomFor128Bytes) {
+TEST(SettingsStore, TextsOfAnyLengthAreKeptWhole) {
     SettingsFile file;
     SettingsStore store = storeFor(file);
-    const std::string exact(128, 'p');
-    const std::string longer = std::string(120, 'q') + "/and/more/than/room";
-    // 127 bytes and a two-byte letter: the letter does not fit and goes whole.
-    const std::string split = std::string(127, 'r') + "\xC3\xA9";
-    store.saveConnection(exact, {exact, longer, split, "", ""});
+    std::string deep = "/srv";
+    while (deep.size() < 600) {
+        deep += "/a folder with a long name \xC3\xA9";
+    }
+    store.saveConnection("6000", {deep, std::string(128, 'p'), "", "", ""});
 
     const LoadedSettings loaded = store.load();
-    EXPECT_EQ(loaded.portText, exact);
-    EXPECT_EQ(loaded.locations[0], exact);
-    EXPECT_EQ(loaded.locations[1], longer.substr(0, 128));
-    EXPECT_EQ(loaded.locations[2], std::string(127, 'r'));
+    EXPECT_EQ(loaded.locations[0], deep);
+    EXPECT_EQ(loaded.locations[1], std::string(128, 'p'));
+    // Saving again writes back exactly what was read.
+    store.saveConnection(loaded.portText, loaded.locations);
+    EXPECT_EQ(store.load().locations[0], deep);
+    EXPECT_TRUE(file.log.empty());
+}
+
+TEST(SettingsStore, SettingsThatCannotBeUsedAreLogged) {
+    SettingsFile file;
+    SettingsStore store = storeFor(file);
+    file.write("[Settings]\nSettings2Saved=SettingsSaved\nVolume=300\nDSP=7\n"
+               "Formats=\"flac, exe, MP3\"\n");
+    const LoadedSettings loaded = store.load();
+    EXPECT_EQ(loaded.formats, "flac,mp3");
+    EXPECT_EQ(file.log,
+              (std::vector<std::string>{
+                  "Setting Volume 300 is outside 0 to 255; using 255",
+                  "Setting DSP 7 is not 1 to 4; the spectrum stays off",
+                  "Setting Formats: \"exe\" is not a format the server plays; left out"}));
+
+    file.log.clear();
+    file.write("[Settings]\nFormats=doc\n");
+    EXPECT_EQ(store.load().formats, std::nullopt);
+    ASSERT_EQ(file.log.size(), 2U);
+    EXPECT_EQ(file.log[1], "Setting Formats names no format the server plays; using "
+                           "mp3,wma,flac,ogg,oga,opus,m4a,wav");
 }
 
 TEST(SettingsStore, DamagedOrUnreadableFileGivesTheDefaultsAndALogLine) {

@@ -30,6 +30,12 @@ constexpr std::array kCommands{
                 "folder. Prints the server's confirmation; exits with 1 when the server\n"
                 "refuses the track.",
                 runQueue},
+    CommandSpec{"search", "TEXT", "find artists, albums and tracks by name",
+                "Lists the artists, albums and tracks of the whole library whose names\n"
+                "contain TEXT (case does not matter), as ARTIST / ALBUM / TRACK; loose\n"
+                "tracks show (loose) for the album. At most 100 are listed, with the\n"
+                "count of the rest. Only this client gets the answer.",
+                runSearch},
     CommandSpec{"play", "", "start the current playlist entry from its beginning", "", runPlay},
     CommandSpec{"pause", "", "pause, or resume when paused", "", runPause},
     CommandSpec{"stop", "", "stop playback", "", runStop},

@@ -88,6 +88,7 @@ int runPicture(Context& context);
 int runUpload(Context& context);
 int runWatch(Context& context);
 int runRaw(Context& context);
+int runSearch(Context& context);
 int runHelp(Context& context);
 
 } // namespace tembrel::client

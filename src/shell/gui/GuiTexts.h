@@ -28,6 +28,9 @@ inline constexpr const char* kTrayDsp15 = "15fps";
 inline constexpr const char* kTrayDsp30 = "30fps";
 inline constexpr const char* kTrayDsp60 = "60fps";
 inline constexpr const char* kTrayQuit = "Quit";
+inline constexpr const char* kWebCodeEntry = "Web Remote QR Code...";
+inline constexpr const char* kWebCodeTitle = "Web Remote";
+inline constexpr const char* kWebRemoteOff = "The web remote is off.";
 
 inline constexpr const char* kAboutEntry = "&About Tembrel Quenmark...";
 inline constexpr const char* kAboutTitle = "About Tembrel Server";

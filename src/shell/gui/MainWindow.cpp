@@ -18,6 +18,7 @@
 #include "shell/gui/GuiResources.h"
 #include "shell/gui/GuiTexts.h"
 #include "shell/gui/TrayIcon.h"
+#include "shell/gui/WebCodeDialog.h"
 
 namespace tembrel::shell {
 
@@ -62,6 +63,7 @@ void MainWindow::initMainWindow() {
     about.setShortcut(QKeySequence::HelpContents);
     about.setShortcutContext(Qt::WindowShortcut);
     addAction(&about);
+    addAction(&tray_->webCodeAction());
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     setWindowIcon(programIcon());
@@ -127,6 +129,7 @@ void MainWindow::connectControls() {
 void MainWindow::connectTray() {
     connect(tray_.get(), &TrayIcon::restoreRequested, this, &MainWindow::restoreWindow);
     connect(tray_.get(), &TrayIcon::aboutRequested, this, &MainWindow::showAboutBox);
+    connect(tray_.get(), &TrayIcon::webCodeRequested, this, &MainWindow::showWebCode);
     connect(tray_.get(), &TrayIcon::quitRequested, this, &MainWindow::exitMainWindow);
     connect(tray_.get(), &TrayIcon::spectrumRateChosen, this,
             [this](remote::SpectrumRate rate) { app_->controller().setSpectrumRate(rate); });
@@ -166,6 +169,18 @@ void MainWindow::showAboutBox() {
     aboutBox_ = new AboutBox(this);
     aboutBox_->setAttribute(Qt::WA_DeleteOnClose);
     aboutBox_->open();
+}
+
+void MainWindow::showWebCode() {
+    if (webCodeDialog_) {
+        webCodeDialog_->raise();
+        webCodeDialog_->activateWindow();
+        return;
+    }
+    const web::WebRemote* remote = app_->webRemote();
+    webCodeDialog_ = new WebCodeDialog(remote != nullptr ? remote->guestUrl() : std::nullopt, this);
+    webCodeDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    webCodeDialog_->open();
 }
 
 void MainWindow::exitMainWindow() {

@@ -18,6 +18,7 @@
 namespace tembrel::shell {
 
 class AboutBox;
+class WebCodeDialog;
 class ServerApp;
 class TrayIcon;
 
@@ -62,6 +63,8 @@ public slots:
     // Shows the window in its normal state in front of the others.
     void restoreWindow();
     void showAboutBox();
+    // The QR code of the web remote's address for guests.
+    void showWebCode();
     // The window's cancel command (Escape).
     void reject() override;
 
@@ -86,6 +89,7 @@ private:
     // copies are not written back.
     bool refreshing_ = false;
     QPointer<AboutBox> aboutBox_;
+    QPointer<WebCodeDialog> webCodeDialog_;
     std::vector<QPointer<QMessageBox>> notices_;
     // Last member: the controller goes before the controls it reports to.
     std::unique_ptr<ServerApp> app_;

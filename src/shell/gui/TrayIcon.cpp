@@ -50,6 +50,9 @@ void TrayIcon::createActions() {
         dspActions_[i] = action;
     }
 
+    webCodeAction_ = new QAction(QString::fromUtf8(texts::kWebCodeEntry), this);
+    connect(webCodeAction_, &QAction::triggered, this, &TrayIcon::webCodeRequested);
+
     aboutAction_ = new QAction(QString::fromUtf8(texts::kAboutEntry), this);
     connect(aboutAction_, &QAction::triggered, this, &TrayIcon::aboutRequested);
 
@@ -64,6 +67,7 @@ void TrayIcon::createTrayIcon(const QIcon& icon) {
     for (QAction* action : dspActions_) {
         dspMenu->addAction(action);
     }
+    menu_->addAction(webCodeAction_);
     menu_->addSeparator();
     menu_->addAction(aboutAction_);
     menu_->addSeparator();

@@ -1,5 +1,5 @@
 // The notification-area icon and its menu: "Options", the "DSP" rate entries
-// with their check marks, the About entry and "Quit".
+// with their check marks, the web remote's QR code, the About entry and "Quit".
 #pragma once
 
 #include <QObject>
@@ -39,6 +39,7 @@ public:
     [[nodiscard]] QMenu& menu() noexcept { return *menu_; }
     [[nodiscard]] QAction& optionsAction() noexcept { return *optionsAction_; }
     [[nodiscard]] QAction& aboutAction() noexcept { return *aboutAction_; }
+    [[nodiscard]] QAction& webCodeAction() noexcept { return *webCodeAction_; }
     [[nodiscard]] QAction& quitAction() noexcept { return *quitAction_; }
     // The rate entries in DspCode order ("Off", "15fps", "30fps", "60fps").
     [[nodiscard]] QAction& dspAction(remote::SpectrumRate rate) noexcept;
@@ -50,6 +51,7 @@ public:
 signals:
     void restoreRequested();
     void aboutRequested();
+    void webCodeRequested();
     void quitRequested();
     void spectrumRateChosen(tembrel::remote::SpectrumRate rate);
 
@@ -60,6 +62,7 @@ private:
     // Non-owning: the actions are children of this object.
     QAction* optionsAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* webCodeAction_ = nullptr;
     QAction* quitAction_ = nullptr;
     std::array<QAction*, kDspEntries> dspActions_{};
 

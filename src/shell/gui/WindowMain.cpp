@@ -4,7 +4,11 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
+#include "shell/ServerApp.h"
 #include "shell/SignalWatcher.h"
+#include "shell/WebRemoteBanner.h"
 #include "shell/gui/GuiResources.h"
 #include "shell/gui/MainWindow.h"
 
@@ -27,6 +31,12 @@ int runWindowed(int argc, char** argv, const ServerOptions& options) {
     // SIGINT and SIGTERM end the program with the exit steps, as Quit does.
     const SignalWatcher signalWatcher([&window] { window.exitMainWindow(); }, {});
     window.initMainWindow();
+    // The window shows the code on request; the terminal the program was
+    // started from gets it at once.
+    for (const std::string& line : webRemoteBanner(window.app().webRemote())) {
+        std::puts(line.c_str());
+    }
+    std::fflush(stdout);
     return QApplication::exec();
 }
 

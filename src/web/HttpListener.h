@@ -1,0 +1,35 @@
+// The web port's listening socket. It bounds what HTTP clients can hold: at
+// most kMaxConnections open connections (further ones are closed at once, so
+// the process never runs out of file descriptors for its TCP users), and a
+// connection that has not become a WebSocket is closed after kIdleTimeout
+// without a request.
+#pragma once
+
+#include <QTcpServer>
+
+#include <chrono>
+
+class QTcpSocket;
+
+namespace tembrel::web {
+
+class HttpListener final : public QTcpServer {
+public:
+    static constexpr int kMaxConnections = 256;
+    static constexpr std::chrono::milliseconds kIdleTimeout{60'000};
+
+    explicit HttpListener(QObject* parent) : QTcpServer(parent) {}
+
+    // From now on `socket` is a WebSocket user's: idle time no longer ends it.
+    static void markUpgraded(QTcpSocket& socket);
+
+    [[nodiscard]] int openConnections() const noexcept { return open_; }
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    int open_ = 0;
+};
+
+} // namespace tembrel::web
