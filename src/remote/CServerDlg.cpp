@@ -23,7 +23,8 @@ CServerDlg::CServerDlg(playback::SoundLibrary& soundLibrary, ServerView& view, O
       engine_(soundLibrary), tagReader_(soundLibrary), playlist_(engine_, tagReader_),
       scanner_([this](std::string_view line) { appendLog(line); }), roster_(view),
       status_(playlist_, engine_, *this), spectrum_(engine_, *this, view),
-      uploads_(options_.uploadDir, options_.hostLimits.codec.maxMessageBytes),
+      uploads_(options_.uploadDir, options_.hostLimits.codec.maxMessageBytes,
+               options_.uploadQuotaBytes),
       browser_(library_, playlist_, roster_, *this, log_),
       commands_({engine_, playlist_, browser_, uploads_, status_, roster_, *this, log_,
                  options_.hostLimits.codec.maxMessageBytes}) {

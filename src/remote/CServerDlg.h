@@ -41,6 +41,8 @@ public:
     struct Options {
         // Uploads are stored here and nowhere else.
         std::filesystem::path uploadDir;
+        // What the upload folder may hold, in bytes.
+        std::uint64_t uploadQuotaBytes = UploadSessions::kDefaultQuotaBytes;
         net::CNDKHost::Limits hostLimits{};
     };
 

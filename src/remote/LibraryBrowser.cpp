@@ -108,12 +108,12 @@ void LibraryBrowser::queueAlbumTrack(std::int32_t userId, net::CNDKMessage& mess
     queueTrack(*path, *path, userId, message);
 }
 
-void LibraryBrowser::queueTrack(const std::optional<std::string>& openPath,
+bool LibraryBrowser::queueTrack(const std::optional<std::string>& openPath,
                                 const std::string& namePath, std::int32_t userId,
                                 net::CNDKMessage& message) {
     if (playlist_.count() >= CPlaylist::kPlaylistCapacity) {
         replyError(userId, message, kPlaylistFull);
-        return;
+        return false;
     }
     std::string failedTitle;
     bool queued = false;
@@ -128,12 +128,13 @@ void LibraryBrowser::queueTrack(const std::optional<std::string>& openPath,
     }
     if (!queued) {
         replyError(userId, message, "Cannot play track: " + failedTitle + " - File may use DRM");
-        return;
+        return false;
     }
     const playback::PlaylistEntry& entry = playlist_.entry(playlist_.count() - 1);
     protocol::putReply(message, Reply::AddTrack, trackFields(entry));
     messenger_.broadcast(message);
     replyError(userId, message, "Track [" + entry.title + "] Added to playlist");
+    return true;
 }
 
 void LibraryBrowser::sendPlaylist(std::int32_t userId, net::CNDKMessage& message) {

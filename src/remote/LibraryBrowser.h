@@ -36,8 +36,8 @@ public:
     void search(std::int32_t userId, net::CNDKMessage& message, std::string_view text);
     // Appends a track to the playlist: "^AddTrack" to all users and the
     // confirmation to the user, or "^Error". Without an open path (an upload
-    // that could not be stored) it answers as for a file that cannot be opened.
-    void queueTrack(const std::optional<std::string>& openPath, const std::string& namePath,
+    // that could not be stored) it answers as for a file that cannot be opened. True when queued.
+    bool queueTrack(const std::optional<std::string>& openPath, const std::string& namePath,
                     std::int32_t userId, net::CNDKMessage& message);
 
     // The join replies: "^AddTrack" for each playlist entry, "^AddArtist"

@@ -17,13 +17,16 @@ using protocol::Reply;
 // Room for the "^Image" message's own framing around the picture bytes.
 constexpr std::size_t kPictureMessageHeadroom = 4096;
 
+constexpr std::string_view kUploadFolderFull =
+    "Cannot store upload: the server's upload folder is full";
+
 } // namespace
 
 void CommandHandler::startFile(Call& call) {
     const protocol::UploadRequest request = protocol::readUpload(call.message);
     // A refused name or a file that cannot be created writes nothing; the
     // client still gets its answer and learns of the failure at "EndFile".
-    s_.uploads.start(call.userId, request.serverPath);
+    s_.uploads.start(call.userId, request.serverPath, UploadSessions::Clock::now());
     // The number the client sent in value 5 goes back there as FourByteB,
     // whatever type it came as (0 when it was missing); value 4 stays as sent.
     protocol::putReply(call.message, Reply::GetFileChunk);
@@ -33,7 +36,14 @@ void CommandHandler::startFile(Call& call) {
 
 void CommandHandler::storeFileChunk(Call& call) {
     const protocol::UploadRequest request = protocol::readUpload(call.message);
-    s_.uploads.storeChunk(call.userId, request.serverPath, request.chunk, request.chunkLength);
+    const auto stored = s_.uploads.storeChunk(call.userId, request.serverPath, request.chunk,
+                                              request.chunkLength, UploadSessions::Clock::now());
+    if (stored == UploadSessions::Stored::OverQuota) {
+        // The upload is dropped, its file removed; no further chunk is asked.
+        protocol::putReply(call.message, Reply::Error, kUploadFolderFull);
+        s_.messenger.replyTo(call.userId, call.message);
+        return;
+    }
     // The reply carries every value back, the chunk included.
     protocol::putReply(call.message, Reply::GetFileChunk);
     s_.messenger.replyTo(call.userId, call.message);
@@ -45,8 +55,15 @@ void CommandHandler::endFile(Call& call) {
     // is none of the listed audio formats is no track: both fail like any
     // file that cannot be opened. The tag reader opens the stored copy but
     // takes its fallback names from the client's own folders.
-    const auto storedPath = s_.uploads.finish(call.userId, request.serverPath);
-    s_.browser.queueTrack(storedPath, request.clientPath, call.userId, call.message);
+    const auto finished = s_.uploads.finish(call.userId, request.serverPath);
+    const std::optional<std::string> storedPath =
+        finished ? std::optional<std::string>(finished->path) : std::nullopt;
+    const bool queued =
+        s_.browser.queueTrack(storedPath, request.clientPath, call.userId, call.message);
+    if (!queued && finished && finished->justFinished) {
+        // An upload that cannot be played would only take room.
+        s_.uploads.discard(finished->path);
+    }
 }
 
 void CommandHandler::getDetail(Call& call) {

@@ -1,10 +1,13 @@
-// Confinement and buffered writing of uploaded files.
+// Confinement, naming and buffered writing of uploaded files.
 #include "remote/UploadFolder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <memory>
+#include <cerrno>
 #include <system_error>
 
 namespace tembrel::remote {
@@ -12,12 +15,9 @@ namespace tembrel::remote {
 namespace {
 
 constexpr std::size_t kZeroBlockBytes = 64 * 1024;
+constexpr mode_t kFileMode = 0644;
 
 using File = std::unique_ptr<std::FILE, UploadFile::Closer>;
-
-File openFile(const std::filesystem::path& path, const char* mode) {
-    return File(std::fopen(path.c_str(), mode));
-}
 
 bool writeZeros(std::FILE* file, std::size_t count) {
     static constexpr std::array<std::uint8_t, kZeroBlockBytes> kZeros{};
@@ -31,6 +31,36 @@ bool writeZeros(std::FILE* file, std::size_t count) {
     return true;
 }
 
+// "STEM (n)EXT" for n above 1, the name itself for 1.
+std::string numberedName(const std::string& name, int number) {
+    if (number == 1) {
+        return name;
+    }
+    const auto dot = name.find_last_of('.');
+    const std::size_t stemEnd = dot == std::string::npos || dot == 0 ? name.size() : dot;
+    return name.substr(0, stemEnd) + " (" + std::to_string(number) + ")" + name.substr(stemEnd);
+}
+
+// A new file that did not exist and is not reached through a link: created
+// exclusively, and checked to have no other name.
+File createExclusive(const std::filesystem::path& path) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        ::close(fd);
+        return nullptr;
+    }
+    File file(::fdopen(fd, "ab"));
+    if (!file) {
+        ::close(fd);
+    }
+    return file;
+}
+
 } // namespace
 
 std::optional<std::string> UploadFolder::fileNameOf(std::string_view clientPath) {
@@ -38,7 +68,7 @@ std::optional<std::string> UploadFolder::fileNameOf(std::string_view clientPath)
     const std::string_view name =
         separator == std::string_view::npos ? clientPath : clientPath.substr(separator + 1);
     if (name.empty() || name == "." || name == ".." || name.size() > kMaxNameBytes ||
-        name.find('\0') != std::string_view::npos) {
+        name.find('\0') != std::string_view::npos || name.ends_with(kUnfinishedSuffix)) {
         return std::nullopt;
     }
     return std::string(name);
@@ -55,46 +85,73 @@ std::optional<std::filesystem::path> UploadFolder::resolve(std::string_view clie
     return folder_ / *name;
 }
 
-std::optional<std::filesystem::path>
-UploadFolder::writableTarget(std::string_view clientPath) const {
-    auto target = resolve(clientPath);
-    if (!target) {
+std::optional<UploadFolder::Created>
+UploadFolder::createFresh(std::string_view clientPath,
+                          const std::function<bool(const std::string&)>& taken) const {
+    const auto name = fileNameOf(clientPath);
+    if (folder_.empty() || !name) {
         return std::nullopt;
     }
     std::error_code error;
     std::filesystem::create_directories(folder_, error);
-    // A link placed in the folder could lead outside it; only plain files
-    // (or names not yet taken) are written.
-    const auto status = std::filesystem::symlink_status(*target, error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-        return std::nullopt;
+    for (int number = 1; number <= kMaxNameNumber; ++number) {
+        std::string candidate = numberedName(*name, number);
+        if (taken(candidate) ||
+            std::filesystem::exists(std::filesystem::symlink_status(folder_ / candidate, error))) {
+            continue;
+        }
+        if (File file = createExclusive(unfinishedPath(candidate))) {
+            return Created{std::move(candidate), UploadFile(std::move(file))};
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
     }
-    return target;
+    return std::nullopt;
 }
 
-bool UploadFolder::create(std::string_view clientPath) const {
-    const auto target = writableTarget(clientPath);
-    return target && openFile(*target, "wb") != nullptr;
+bool UploadFolder::finish(const std::string& name) const {
+    // A hard link fails when the name is taken, so nothing is replaced.
+    const auto unfinished = unfinishedPath(name);
+    const auto finished = folder_ / name;
+    if (::link(unfinished.c_str(), finished.c_str()) != 0) {
+        return false;
+    }
+    ::unlink(unfinished.c_str());
+    return true;
 }
 
-std::optional<UploadFile> UploadFolder::openForAppend(std::string_view clientPath) const {
-    const auto target = writableTarget(clientPath);
-    if (!target) {
-        return std::nullopt;
-    }
-    // Append mode: every write lands at the file's current end, also when
-    // another user's "StartFile" emptied it in between.
-    File file = openFile(*target, "ab");
-    if (!file) {
-        return std::nullopt;
-    }
-    return UploadFile(std::move(file));
+void UploadFolder::removeUnfinished(const std::string& name) const {
+    ::unlink(unfinishedPath(name).c_str());
 }
 
-bool UploadFolder::append(std::string_view clientPath, std::span<const std::uint8_t> chunk,
-                          std::size_t zeroFill) const {
-    auto file = openForAppend(clientPath);
-    return file && file->append(chunk, zeroFill);
+void UploadFolder::removeFinished(const std::string& name) const {
+    ::unlink((folder_ / name).c_str());
+}
+
+std::size_t UploadFolder::removeLeftovers() const {
+    std::size_t removed = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with(kUnfinishedSuffix) && entry.is_regular_file(error) &&
+            std::filesystem::remove(entry.path(), error)) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+std::uint64_t UploadFolder::usedBytes() const {
+    std::uint64_t used = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
+        if (entry.is_regular_file(error)) {
+            const std::uintmax_t size = entry.file_size(error);
+            used += error ? 0 : size;
+        }
+    }
+    return used;
 }
 
 bool UploadFile::append(std::span<const std::uint8_t> chunk, std::size_t zeroFill) {

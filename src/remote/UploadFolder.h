@@ -1,12 +1,15 @@
 // The one folder uploads are stored in. A client names the server-side file
 // with a path of its own; only that path's last component is used, so no
-// upload can create, empty or extend a file anywhere else.
+// upload can create, empty or extend a file anywhere else. An upload is
+// written into a fresh "NAME.part" file and renamed to NAME when finished, so
+// unfinished uploads are known after a restart and never replace a file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -36,40 +39,54 @@ private:
 
 class UploadFolder {
 public:
-    // Longest file name accepted, in bytes (the common file-system limit).
-    static constexpr std::size_t kMaxNameBytes = 255;
+    // Longest file name accepted, in bytes: the common file-system limit less
+    // room for a " (NN)" number and the unfinished suffix.
+    static constexpr std::size_t kMaxNameBytes = 240;
+    // How many numbered names ("song (2).mp3", ...) are tried for one upload.
+    static constexpr int kMaxNameNumber = 99;
+    static constexpr std::string_view kUnfinishedSuffix = ".part";
 
     explicit UploadFolder(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
     [[nodiscard]] const std::filesystem::path& folder() const noexcept { return folder_; }
 
     // The last component of a client's path, split on '/' and '\'; nothing
-    // when it is empty, "." or "..", holds a NUL byte or is too long.
+    // when it is empty, "." or "..", holds a NUL byte, is too long or ends
+    // like an unfinished upload.
     [[nodiscard]] static std::optional<std::string> fileNameOf(std::string_view clientPath);
 
-    // Where the upload named by `clientPath` lives; nothing when the name is
-    // refused or the folder is not configured.
+    // Where the finished upload named by `clientPath` lives; nothing when the
+    // name is refused or the folder is not configured.
     [[nodiscard]] std::optional<std::filesystem::path> resolve(std::string_view clientPath) const;
 
-    // Creates the file, or empties it when it exists. Creates the folder
-    // first when it is missing. False when the name is refused or the file
-    // cannot be written.
-    [[nodiscard]] bool create(std::string_view clientPath) const;
+    struct Created {
+        std::string name; // the finished file's name, maybe numbered
+        UploadFile file;  // the unfinished file, open for appending
+    };
+    // Creates a fresh unfinished file for the upload `clientPath` names,
+    // under the first of NAME, "STEM (2)EXT", ... that no file in the folder
+    // and no name `taken` accepts holds. Never opens an existing file, so no
+    // planted link is followed. Nothing when none can be created.
+    [[nodiscard]] std::optional<Created>
+    createFresh(std::string_view clientPath,
+                const std::function<bool(const std::string&)>& taken) const;
 
-    // Opens the file for appending (created when missing); nothing when the
-    // name is refused or the file cannot be written.
-    [[nodiscard]] std::optional<UploadFile> openForAppend(std::string_view clientPath) const;
+    // Renames the unfinished file of `name` to `name`, never replacing a
+    // file. False when that fails.
+    [[nodiscard]] bool finish(const std::string& name) const;
+    // Removes the unfinished, or the finished, file of `name`.
+    void removeUnfinished(const std::string& name) const;
+    void removeFinished(const std::string& name) const;
 
-    // Appends `chunk` and then `zeroFill` zero bytes at the end of the file
-    // (created when missing). False when nothing could be written.
-    [[nodiscard]] bool append(std::string_view clientPath, std::span<const std::uint8_t> chunk,
-                              std::size_t zeroFill) const;
+    // Removes every unfinished file (left by a previous run); how many.
+    std::size_t removeLeftovers() const;
+    // The bytes the folder's files hold.
+    [[nodiscard]] std::uint64_t usedBytes() const;
 
 private:
-    // The path to write for `clientPath`, the folder created; nothing when the
-    // name is refused or the target is not a plain file we may write.
-    [[nodiscard]] std::optional<std::filesystem::path>
-    writableTarget(std::string_view clientPath) const;
+    [[nodiscard]] std::filesystem::path unfinishedPath(const std::string& name) const {
+        return folder_ / (name + std::string(kUnfinishedSuffix));
+    }
 
     std::filesystem::path folder_;
 };

@@ -1,10 +1,13 @@
-// Uploads in progress: one open upload per user, whose file stays open
-// between the user's chunks. "StartFile" creates (or empties) the file,
-// "SendFile" appends a chunk, "EndFile" closes it; a user that leaves, or a
-// server that stops, closes its file too. Every file lies in the one upload
-// folder.
+// Uploads in progress: one open upload per user, which owns its file.
+// "StartFile" creates a fresh unfinished file (numbered when the name is
+// taken), "SendFile" appends a chunk, "EndFile" renames it to its finished
+// name. An upload that is dropped (the user leaves, starts another, stays
+// silent too long, or passes the folder's quota) removes its file; so do
+// the unfinished files a previous run left. Every file lies in the one
+// upload folder.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +17,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include <QTimer>
+
 #include "library/AudioFormats.h"
 #include "remote/UploadFolder.h"
 
@@ -21,51 +26,82 @@ namespace tembrel::remote {
 
 class UploadSessions {
 public:
+    using Clock = std::chrono::steady_clock;
+
+    // What the upload folder may hold unless told otherwise.
+    static constexpr std::uint64_t kDefaultQuotaBytes = 2ULL << 30;
+    // The longest run of zeros one chunk may ask for beyond the bytes it
+    // carries: a few bytes on the wire must not become a large write.
+    static constexpr std::size_t kMaxZeroFillBytes = 64 * 1024;
+    // An upload with no chunk for this long is dropped.
+    static constexpr auto kIdleLimit = std::chrono::minutes(10);
+    // How often idle uploads are looked for, only while uploads are open.
+    static constexpr auto kIdleSweepInterval = std::chrono::minutes(1);
+
+    enum class Stored { Written, Lost, OverQuota };
+
     // `maxChunkBytes`: the longest chunk length honoured, the size of the
-    // largest message a client can send.
-    UploadSessions(std::filesystem::path folder, std::size_t maxChunkBytes)
-        : folder_(std::move(folder)), maxChunkBytes_(maxChunkBytes) {}
+    // largest message a client can send. Removes what a previous run left
+    // unfinished.
+    UploadSessions(std::filesystem::path folder, std::size_t maxChunkBytes,
+                   std::uint64_t quotaBytes = kDefaultQuotaBytes);
 
-    // Creates or empties the file `serverPath` names and keeps it open as the
-    // user's upload. A refused name or a file that cannot be created leaves
-    // the user without an open upload.
-    void start(std::int32_t userId, std::string_view serverPath);
+    // Starts the user's upload of `serverPath` in a fresh file; an upload the
+    // user had open is dropped. A refused name or a file that cannot be
+    // created leaves the user without an open upload.
+    void start(std::int32_t userId, std::string_view serverPath, Clock::time_point now);
 
-    // Appends a chunk to the file `serverPath` names: exactly
+    // Appends a chunk to the user's open upload of `serverPath`: exactly
     // `declaredLength` bytes, the chunk cut to it or padded with zeros. A
-    // negative length, or one no message could carry, writes nothing. The
-    // user's open upload is used when it is that file; otherwise the file is
-    // opened (and kept) in its place.
-    void storeChunk(std::int32_t userId, std::string_view serverPath,
-                    std::span<const std::uint8_t> chunk, std::int32_t declaredLength);
+    // negative length, one no message could carry, a fill past the bound or
+    // a path that is not the user's open upload writes nothing (Lost). A
+    // chunk that would pass the quota drops the upload (OverQuota).
+    Stored storeChunk(std::int32_t userId, std::string_view serverPath,
+                      std::span<const std::uint8_t> chunk, std::int32_t declaredLength,
+                      Clock::time_point now);
 
-    // Closes the user's upload; the path of the stored file `serverPath`
-    // names, or nothing when the name is refused or is none of the audio
-    // formats a track may have.
-    [[nodiscard]] std::optional<std::string> finish(std::int32_t userId,
-                                                    std::string_view serverPath);
+    struct Finished {
+        std::string path;
+        bool justFinished = false; // false: a file finished earlier
+    };
+    // Finishes the user's upload of `serverPath`; the stored file, or
+    // nothing when the name is refused, is none of the audio formats a track
+    // may have, or the file cannot be finished. A
+    // path that is not the user's open upload names a finished file.
+    [[nodiscard]] std::optional<Finished> finish(std::int32_t userId, std::string_view serverPath);
+    // A just finished upload that could not be played: removed.
+    void discard(const std::string& storedPath);
 
-    // The user has gone: its open file is closed (the file stays).
-    void forget(std::int32_t userId) { open_.erase(userId); }
-    void closeAll() { open_.clear(); }
+    // Drops the uploads with no chunk for `kIdleLimit`; how many.
+    std::size_t dropIdle(Clock::time_point now);
+    // The user has gone: its unfinished upload is removed.
+    void forget(std::int32_t userId) { drop(userId); }
+    void closeAll();
 
     void setFormats(library::AudioFormats formats) { formats_ = std::move(formats); }
 
     [[nodiscard]] std::size_t openCount() const noexcept { return open_.size(); }
+    [[nodiscard]] std::uint64_t usedBytes() const noexcept { return usedBytes_; }
 
 private:
     struct OpenUpload {
-        std::string fileName;
+        std::string requestedName; // the name the client gave
+        std::string storedName;    // the name the file will have, maybe numbered
         UploadFile file;
+        std::uint64_t bytes = 0;
+        Clock::time_point lastChunk;
     };
 
-    // The user's open upload of `serverPath`, opened when it is not open yet.
-    [[nodiscard]] UploadFile* fileFor(std::int32_t userId, std::string_view serverPath);
+    void drop(std::int32_t userId);
+    void armIdleSweep();
 
     UploadFolder folder_;
     library::AudioFormats formats_;
     std::size_t maxChunkBytes_;
+    std::uint64_t quotaBytes_;
+    std::uint64_t usedBytes_ = 0;
     std::unordered_map<std::int32_t, OpenUpload> open_;
+    QTimer idleSweep_;
 };
 
 } // namespace tembrel::remote

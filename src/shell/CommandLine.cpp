@@ -110,6 +110,15 @@ std::optional<std::string> applyUploadDir(std::optional<std::string_view> text,
     return std::nullopt;
 }
 
+std::optional<std::string> applyUploadQuota(std::optional<std::string_view> text,
+                                            ServerOptions& options) {
+    options.uploadQuotaBytes = text ? parseByteSize(*text) : std::nullopt;
+    if (!options.uploadQuotaBytes) {
+        return "--upload-quota needs a size such as 500M or 2G";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> applySpectrum(std::optional<std::string_view> text,
                                          ServerOptions& options) {
     const auto rate = text ? parseSpectrum(*text) : std::nullopt;
@@ -183,6 +192,7 @@ constexpr ValueFlag kValueFlags[] = {
     {"--settings", applySettings},
     {"--audio", applyAudio},
     {"--upload-dir", applyUploadDir},
+    {"--upload-quota", applyUploadQuota},
     {"--formats", applyFormats},
     {"--listen", applyListen},
     {"--allow", applyAllow},
@@ -202,6 +212,30 @@ constexpr ValueFlag kValueFlags[] = {
 }
 
 } // namespace
+
+std::optional<std::uint64_t> parseByteSize(std::string_view text) {
+    static constexpr std::uint64_t kMaxSize = 1ULL << 50;
+    std::uint64_t size = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), size);
+    if (ec != std::errc{} || end == text.data()) {
+        return std::nullopt;
+    }
+    const std::string_view suffix(end, static_cast<std::size_t>(text.data() + text.size() - end));
+    int shift = 0;
+    if (suffix == "K" || suffix == "k") {
+        shift = 10;
+    } else if (suffix == "M" || suffix == "m") {
+        shift = 20;
+    } else if (suffix == "G" || suffix == "g") {
+        shift = 30;
+    } else if (!suffix.empty()) {
+        return std::nullopt;
+    }
+    if (size > (kMaxSize >> shift)) {
+        return std::nullopt;
+    }
+    return size << shift;
+}
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
     CommandLine result;
@@ -260,6 +294,8 @@ std::string usageText(std::string_view programName) {
             "                          silent output, the default device (auto), or\n"
             "                          the named pipe PATH for a Snapcast server\n"
             "  --upload-dir DIR        store uploaded files in DIR\n"
+            "  --upload-quota SIZE     let the upload folder hold at most SIZE bytes\n"
+            "                          (K, M or G suffixes; default 2G)\n"
             "  --spectrum off|15|30|60 spectrum updates per second for this run\n"
             "  --spectrum-delay MS     show the spectrum MS ms late, for speakers that\n"
             "                          play behind the output (Snapcast's buffer)\n"

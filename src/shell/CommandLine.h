@@ -2,6 +2,8 @@
 // request for the help or version text, or into an error to show.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,6 +27,9 @@ inline constexpr std::size_t kMaxListenFlags = 16;
 inline constexpr std::size_t kMaxAllowFlags = 64;
 
 // `args` excludes the program name.
+// A size in bytes with an optional K, M or G suffix (powers of 1024).
+[[nodiscard]] std::optional<std::uint64_t> parseByteSize(std::string_view text);
+
 [[nodiscard]] CommandLine parseCommandLine(std::span<const std::string_view> args);
 
 [[nodiscard]] std::string usageText(std::string_view programName);

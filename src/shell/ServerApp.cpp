@@ -7,10 +7,12 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <functional>
 #include <system_error>
 
 #include "shell/AudioChoice.h"
 #include "shell/ExposureSettings.h"
+#include "shell/CommandLine.h"
 #include "shell/SettingsBinding.h"
 
 namespace tembrel::shell {
@@ -31,9 +33,27 @@ namespace {
     return PlaylistStateFile::defaultPath();
 }
 
-[[nodiscard]] remote::CServerDlg::Options controllerOptions(const ServerOptions& options) {
+// The flag, else the stored "UploadQuota", else the default.
+[[nodiscard]] std::uint64_t uploadQuota(const ServerOptions& options, const SettingsStore& settings,
+                                        const std::function<void(std::string_view)>& log) {
+    if (options.uploadQuotaBytes) {
+        return *options.uploadQuotaBytes;
+    }
+    if (const auto stored = settings.loadOutput().uploadQuota) {
+        if (const auto bytes = parseByteSize(*stored)) {
+            return *bytes;
+        }
+        log("The stored UploadQuota \"" + *stored + "\" is not a size such as 2G; using 2G");
+    }
+    return remote::UploadSessions::kDefaultQuotaBytes;
+}
+
+[[nodiscard]] remote::CServerDlg::Options
+controllerOptions(const ServerOptions& options, const SettingsStore& settings,
+                  const std::function<void(std::string_view)>& log) {
     remote::CServerDlg::Options result;
     result.uploadDir = options.uploadDir.empty() ? defaultUploadDir() : options.uploadDir;
+    result.uploadQuotaBytes = uploadQuota(options, settings, log);
     return result;
 }
 
@@ -45,8 +65,9 @@ ServerApp::ServerApp(const ServerOptions& options, remote::ServerView& view)
       soundLibrary_(playback::createSystemSoundLibrary(
           outputSettings(options, settings_, [this](std::string_view line) { log(line); }),
           [this](std::string_view line) { logFromAnyThread(line); })),
-      controller_(
-          std::make_unique<remote::CServerDlg>(*soundLibrary_, view, controllerOptions(options))) {
+      controller_(std::make_unique<remote::CServerDlg>(
+          *soundLibrary_, view,
+          controllerOptions(options, settings_, [this](std::string_view line) { log(line); }))) {
     logTarget_ = controller_.get();
 }
 
@@ -80,7 +101,8 @@ void ServerApp::logFromAnyThread(std::string_view line) {
 void ServerApp::initialise() {
     remote::CServerDlg& controller = *controller_;
     std::error_code error;
-    const std::filesystem::path& uploadDir = controllerOptions(options_).uploadDir;
+    const std::filesystem::path uploadDir =
+        (options_.uploadDir.empty() ? defaultUploadDir() : options_.uploadDir);
     std::filesystem::create_directories(uploadDir, error);
     if (error) {
         controller.appendLog("Cannot create the upload folder " + uploadDir.string() + ": " +

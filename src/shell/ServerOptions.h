@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -25,7 +26,8 @@ struct ServerOptions {
     std::vector<std::string> locations; // up to five, Location1 first
     std::optional<AudioChoice> audio;   // none: the stored choice, else the default device
     std::optional<int> spectrumDelayMs;
-    std::filesystem::path uploadDir; // empty: the default under the XDG data folder
+    std::filesystem::path uploadDir;               // empty: the default under the XDG data folder
+    std::optional<std::uint64_t> uploadQuotaBytes; // none: the stored setting or 2G
     std::optional<remote::SpectrumRate> spectrum;
     std::optional<std::filesystem::path> settingsFile; // INI file instead of the default store
     // The web remote's port for this run (0: a free port); `webOff` turns the

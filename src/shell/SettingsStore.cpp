@@ -34,6 +34,7 @@ constexpr const char* kVolumeValue = "Volume";
 constexpr const char* kDspValue = "DSP";
 constexpr const char* kAudioOutputValue = "AudioOutput";
 constexpr const char* kSpectrumDelayValue = "SpectrumDelay";
+constexpr const char* kUploadQuotaValue = "UploadQuota";
 constexpr const char* kWebPortValue = "WebPort";
 constexpr long long kMaxPort = 65535;
 constexpr const char* kListenValue = "Listen";
@@ -277,6 +278,7 @@ StoredOutput SettingsStore::loadOutput() const {
     // A pipe's path is used whole, however long.
     stored.audio = readText(*settings, QString::fromLatin1(kAudioOutputValue));
     stored.spectrumDelay = readText(*settings, QString::fromLatin1(kSpectrumDelayValue));
+    stored.uploadQuota = readText(*settings, QString::fromLatin1(kUploadQuotaValue));
     settings->endGroup();
     return stored;
 }

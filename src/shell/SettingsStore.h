@@ -42,6 +42,7 @@ struct LoadedSettings {
 struct StoredOutput {
     std::optional<std::string> audio;         // "AudioOutput"
     std::optional<std::string> spectrumDelay; // "SpectrumDelay", milliseconds
+    std::optional<std::string> uploadQuota;   // "UploadQuota", a size such as 2G
 };
 
 // Persists the port, the five Locations, the volume and the spectrum rate

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "remote/ControllerHarness.h"
+#include "remote/UploadFolder.h"
 
 namespace tembrel::test {
 namespace {
@@ -145,10 +146,10 @@ TempDir* UploadTest::sources_ = nullptr;
 TEST_F(UploadTest, AChunkedUploadIsStoredWholeAndQueuedUnderTheClientsNames) {
     upload("D:\\incoming\\song.mp3", {1000, 7, 65536, 4096});
     const fs::path stored = served_->uploadDir() / "song.mp3";
-    EXPECT_EQ(readAll(stored), readAll(sources_->path() / "song.mp3"));
-
+    EXPECT_FALSE(fs::exists(stored)); // unfinished until "EndFile"
     const auto replies =
         exchange(client_, endFile("D:\\incoming\\song.mp3", "C:\\Music\\Artist\\Album\\song.mp3"));
+    EXPECT_EQ(readAll(stored), readAll(sources_->path() / "song.mp3"));
     EXPECT_EQ(payloads(replies, "^AddTrack"), Names{"Artist\\song\\0:03"});
     EXPECT_EQ(payloads(replies, "^Error"), Names{"Track [song] Added to playlist"});
     EXPECT_EQ(payloads(replies, "^CurrentTrackInfo"), Names{"song\\Album\\Artist"});
@@ -169,9 +170,7 @@ TEST_F(UploadTest, UploadsOfTheListedFormatsInAnyCaseAreQueuedOthersAreNot) {
 }
 
 TEST_F(UploadTest, TheDeclaredLengthPadsOrCutsEachChunk) {
-    const fs::path stored = served_->uploadDir() / "f.bin";
-    fs::create_directories(served_->uploadDir());
-    ASSERT_TRUE(writeFile(stored, "stale content"));
+    const fs::path stored = served_->uploadDir() / "f.bin.part";
     (void)exchange(client_, startFile("f.bin", 1));
     EXPECT_EQ(readAll(stored), "");
 
@@ -202,12 +201,13 @@ TEST_F(UploadTest, PathsNeverLeaveTheUploadFolder) {
         EXPECT_EQ(nameOf(chunkReply(exchange(client_, startFile(path, 9)))), "^GetFileChunk");
         EXPECT_EQ(nameOf(chunkReply(exchange(client_, sendFile(path, "payload", 7)))),
                   "^GetFileChunk");
+        // The last component of an accepted path lands inside the folder.
+        if (const auto name = remote::UploadFolder::fileNameOf(path)) {
+            EXPECT_EQ(readAll(served_->uploadDir() / (*name + ".part")), "payload") << path;
+        }
     }
     EXPECT_EQ(strayFiles(root), std::vector<std::string>{victim.string()});
     EXPECT_EQ(readAll(victim), "precious");
-    // The last components landed inside the folder.
-    EXPECT_EQ(readAll(served_->uploadDir() / "x.mp3"), "payload");
-    EXPECT_EQ(readAll(served_->uploadDir() / "absolute.mp3"), "payload");
 
     // A refused name could not be stored, so finishing it fails like any
     // upload the server cannot open, with the title the client's path gives.
@@ -283,12 +283,11 @@ TEST_F(UploadTest, StartFileReturnsValueFiveAsSentAndLeavesValueFourAlone) {
     EXPECT_EQ(numberAt(reply, 5), 0);
     EXPECT_EQ(textAt(reply, 3), "n.bin");
 
-    // Starting again empties the file the earlier chunks went to; the next
-    // chunks begin at its start.
+    // Starting again drops the earlier chunks; the next ones begin a new file.
     (void)exchange(client_, sendFile("n.bin", "first try", 9));
     (void)exchange(client_, startFile("n.bin", 3));
     (void)exchange(client_, sendFile("n.bin", "again", 5));
-    EXPECT_EQ(readAll(served_->uploadDir() / "n.bin"), "again");
+    EXPECT_EQ(readAll(served_->uploadDir() / "n.bin.part"), "again");
 }
 
 } // namespace

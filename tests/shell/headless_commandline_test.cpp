@@ -51,6 +51,16 @@ TEST(CommandLineFlags, EveryFlagWithItsValue) {
     EXPECT_EQ(parse({"--spectrum-delay=1200"}).options.spectrumDelayMs, 1200);
 }
 
+TEST(CommandLineFlags, UploadQuotaTakesASizeWithASuffix) {
+    EXPECT_EQ(parse({"--upload-quota", "2G"}).options.uploadQuotaBytes, 2ULL << 30);
+    EXPECT_EQ(parse({"--upload-quota=500m"}).options.uploadQuotaBytes, 500ULL << 20);
+    EXPECT_EQ(parse({"--upload-quota=4096"}).options.uploadQuotaBytes, 4096u);
+    EXPECT_FALSE(parse({}).options.uploadQuotaBytes);
+    for (const std::string_view bad : {"", "G", "-1", "2T", "1.5G", "2GB", "99999999999G"}) {
+        EXPECT_EQ(parse({"--upload-quota", bad}).action, CommandLine::Action::Error) << bad;
+    }
+}
+
 TEST(CommandLineFlags, HelpAndVersion) {
     EXPECT_EQ(parse({"--port", "1", "--help"}).action, CommandLine::Action::Help);
     EXPECT_EQ(parse({"--version"}).action, CommandLine::Action::Version);
