@@ -189,7 +189,7 @@ void CNDKHost::Impl::flushAll() {
         // let it take its answer now rather than after the whole fan-out.
         // With nothing else ready to run here this returns at once.
         // Measured (bench_command_latency, 20 clients, 2 busy cores, 3 runs
-        // each): a command to its "^Volume" takes p50 37-50 us with the
+        // each): a command to its ^Volume takes p50 37-50 us with the
         // yield and 97-138 us without; against the echo floor 0.92-0.96 with
         // it, 2.21-2.41 without.
         std::this_thread::yield();

@@ -8,7 +8,7 @@ namespace tembrel::playback {
 
 enum class PlayState { Stopped, Playing, Paused };
 
-// The texts that "^Status" carries.
+// The texts that ^Status carries.
 [[nodiscard]] constexpr std::string_view playStateText(PlayState state) noexcept {
     switch (state) {
     case PlayState::Playing:

@@ -28,18 +28,18 @@ static_assert(
     "protocol tables must list their entries in enum order");
 
 std::optional<Command> findCommand(std::string_view name) noexcept {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.name == name) {
-            return spec.command;
+    for (const CommandSpec& entry : kCommands) {
+        if (entry.name == name) {
+            return entry.command;
         }
     }
     return std::nullopt;
 }
 
 std::optional<Reply> findReply(std::string_view name) noexcept {
-    for (const ReplySpec& spec : kReplies) {
-        if (spec.name == name) {
-            return spec.reply;
+    for (const ReplySpec& entry : kReplies) {
+        if (entry.name == name) {
+            return entry.reply;
         }
     }
     return std::nullopt;
@@ -54,9 +54,9 @@ std::optional<std::string_view> valueTypeName(net::ValueType type) noexcept {
 }
 
 std::optional<net::ValueType> findValueType(std::string_view name) noexcept {
-    for (const ValueTypeSpec& spec : kValueTypes) {
-        if (spec.name == name) {
-            return spec.type;
+    for (const ValueTypeSpec& entry : kValueTypes) {
+        if (entry.name == name) {
+            return entry.type;
         }
     }
     return std::nullopt;

@@ -34,7 +34,7 @@ public:
         UserRoster& roster;
         UserMessenger& messenger;
         ServerLog& log;
-        // The largest message a client may receive (bounds "^Image").
+        // The largest message a client may receive (bounds ^Image).
         std::size_t maxMessageBytes;
     };
 
@@ -82,7 +82,7 @@ private:
     void storeFileChunk(Call& call);
     void endFile(Call& call);
     void getDetail(Call& call);
-    // Sends "^Image" with the picture file; false when it could not be read.
+    // Sends ^Image with the picture file; false when it could not be read.
     bool sendPicture(const std::filesystem::path& picturePath, std::int32_t userId);
 
     Subsystems s_;

@@ -20,7 +20,7 @@ constexpr std::string_view kNoSuchAlbum = "Cannot list tracks: no such album";
 constexpr std::string_view kNoSuchTrack = "Cannot play track: no such track";
 constexpr std::string_view kPlaylistFull = "Cannot play track: Playlist is full";
 
-// The "^AddTrack" payload of a playlist entry.
+// The ^AddTrack payload of a playlist entry.
 [[nodiscard]] std::string trackFields(const playback::PlaylistEntry& entry) {
     const std::string_view fields[] = {entry.artist, entry.title, entry.length};
     return protocol::joinFields(fields);
@@ -81,7 +81,7 @@ void LibraryBrowser::listAlbumTracks(std::int32_t userId, net::CNDKMessage& mess
     log_.appendLog(std::to_string(library_.artist(selection.artist).firstAlbum - 1));
     log_.appendLog(std::to_string(tracks->first));
     // Choice 1 (album choice 0) lists the artist's loose tracks, the run a
-    // following "PlayAlbumTrack" addresses.
+    // following PlayAlbumTrack addresses.
     for (int slot = tracks->first; slot < tracks->first + tracks->count; ++slot) {
         protocol::putReply(message, Reply::AddAlbumTracks, library_.track(slot).fileName);
         messenger_.replyTo(userId, message);

@@ -24,29 +24,29 @@ public:
           log_(log) {}
 
     // Replies are built in `message` and sent to `userId` unless stated.
-    // "GetAlbums": selects the artist the number lists, sends its albums
+    // GetAlbums: selects the artist the number lists, sends its albums
     // ("^AddAlbum") and loose tracks ("^AddAlbumTracks").
     void listAlbums(std::int32_t userId, net::CNDKMessage& message, std::string_view number);
-    // "GetAlbumTracks": selects the album, sends its tracks.
+    // GetAlbumTracks: selects the album, sends its tracks.
     void listAlbumTracks(std::int32_t userId, net::CNDKMessage& message, std::string_view number);
-    // "PlayAlbumTrack": queues the track the number lists in the selection.
+    // PlayAlbumTrack: queues the track the number lists in the selection.
     void queueAlbumTrack(std::int32_t userId, net::CNDKMessage& message, const std::string& number);
     // "Search": the library's artists, albums and tracks whose names hold
     // the text, in "^Search" to the user only.
     void search(std::int32_t userId, net::CNDKMessage& message, std::string_view text);
-    // Appends a track to the playlist: "^AddTrack" to all users and the
-    // confirmation to the user, or "^Error". Without an open path (an upload
+    // Appends a track to the playlist: ^AddTrack to all users and the
+    // confirmation to the user, or ^Error. Without an open path (an upload
     // that could not be stored) it answers as for a file that cannot be opened. True when queued.
     bool queueTrack(const std::optional<std::string>& openPath, const std::string& namePath,
                     std::int32_t userId, net::CNDKMessage& message);
 
-    // The join replies: "^AddTrack" for each playlist entry, "^AddArtist"
+    // The join replies: ^AddTrack for each playlist entry, "^AddArtist"
     // for each artist.
     void sendPlaylist(std::int32_t userId, net::CNDKMessage& message);
     void sendArtists(std::int32_t userId, net::CNDKMessage& message);
 
 private:
-    // "^Error" to the user; it carries confirmations as well as refusals.
+    // ^Error to the user; it carries confirmations as well as refusals.
     void replyError(std::int32_t userId, net::CNDKMessage& message, std::string_view text);
 
     const library::CMediaLibrary& library_;

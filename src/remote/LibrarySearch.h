@@ -5,8 +5,8 @@
 //   artist\A\ARTIST
 //   album\A\B\ARTIST\ALBUM
 //   track\A\B\T\ARTIST\ALBUM\TRACK
-// with the numbers a client sends to "GetAlbums" (A), "GetAlbumTracks" (B)
-// and "PlayAlbumTrack" (T).
+// with the numbers a client sends to GetAlbums (A), GetAlbumTracks (B)
+// and PlayAlbumTrack (T).
 #pragma once
 
 #include <string>

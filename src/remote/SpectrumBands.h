@@ -1,5 +1,5 @@
 // The reduction of the sound library's spectrum to the 16 bar heights clients
-// draw ("^Spectrum"; its payload text is the protocol's formatBands).
+// draw (^Spectrum; its payload text is the protocol's formatBands).
 #pragma once
 
 #include <cstddef>

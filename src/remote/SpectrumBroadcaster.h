@@ -1,5 +1,5 @@
 // The spectrum stream: at the chosen rate (timer 2312) the 16 bar heights of
-// the music go to every user in "^Spectrum", and the status line shows the
+// the music go to every user in ^Spectrum, and the status line shows the
 // sound library's CPU usage. The rate comes from the DSP menu or the stored
 // settings.
 #pragma once
@@ -30,7 +30,7 @@ public:
     void setUsersPresent(bool present);
 
     // One timer step: while the spectrum is on, computes the bands, shows the
-    // CPU usage and sends "^Spectrum" in `message`; then re-arms the timer
+    // CPU usage and sends ^Spectrum in `message`; then re-arms the timer
     // with the current period.
     void step(net::CNDKMessage& message);
     void timerExpired();

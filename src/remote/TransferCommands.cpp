@@ -14,7 +14,7 @@ namespace {
 
 using protocol::Reply;
 
-// Room for the "^Image" message's own framing around the picture bytes.
+// Room for the ^Image message's own framing around the picture bytes.
 constexpr std::size_t kPictureMessageHeadroom = 4096;
 
 constexpr std::string_view kUploadFolderFull =
@@ -25,7 +25,7 @@ constexpr std::string_view kUploadFolderFull =
 void CommandHandler::startFile(Call& call) {
     const protocol::UploadRequest request = protocol::readUpload(call.message);
     // A refused name or a file that cannot be created writes nothing; the
-    // client still gets its answer and learns of the failure at "EndFile".
+    // client still gets its answer and learns of the failure at EndFile.
     s_.uploads.start(call.userId, request.serverPath, UploadSessions::Clock::now());
     // The number the client sent in value 5 goes back there as FourByteB,
     // whatever type it came as (0 when it was missing); value 4 stays as sent.

@@ -71,7 +71,7 @@ UploadSessions::Stored UploadSessions::storeChunk(std::int32_t userId, std::stri
     upload.bytes += wanted;
     usedBytes_ += wanted;
     // A chunk that cannot be written is lost; the client learns of it at
-    // "EndFile", when the stored file cannot be played.
+    // EndFile, when the stored file cannot be played.
     return upload.file.append(chunk, zeroFill) ? Stored::Written : Stored::Lost;
 }
 

@@ -1,6 +1,6 @@
 // Uploads in progress: one open upload per user, which owns its file.
-// "StartFile" creates a fresh unfinished file (numbered when the name is
-// taken), "SendFile" appends a chunk, "EndFile" renames it to its finished
+// StartFile creates a fresh unfinished file (numbered when the name is
+// taken), SendFile appends a chunk, EndFile renames it to its finished
 // name. An upload that is dropped (the user leaves, starts another, stays
 // silent too long, or passes the folder's quota) removes its file; so do
 // the unfinished files a previous run left. Every file lies in the one

@@ -16,7 +16,7 @@ namespace tembrel::remote {
 
 class UserRoster {
 public:
-    // The artist and album a user opened last ("GetAlbums", "GetAlbumTracks").
+    // The artist and album a user opened last (GetAlbums, GetAlbumTracks).
     struct Selection {
         int artist = 0;
         int album = 0;

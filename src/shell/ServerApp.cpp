@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "shell/AudioChoice.h"
-#include "shell/ExposureSettings.h"
 #include "shell/CommandLine.h"
+#include "shell/ExposureSettings.h"
 #include "shell/SettingsBinding.h"
 
 namespace tembrel::shell {

@@ -35,7 +35,7 @@ struct ServerOptions {
     std::optional<int> webPort;
     bool webOff = false;
     bool webOn = false;
-    std::optional<library::AudioFormats> formats;      // overrides the stored Formats
+    std::optional<library::AudioFormats> formats; // overrides the stored Formats
     // Empty: as stored in the settings, else every interface.
     std::vector<QHostAddress> listen;
     // Empty: as stored in the settings, else the local networks.

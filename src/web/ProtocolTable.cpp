@@ -62,19 +62,19 @@ namespace {
 }
 
 // How a value type's content is written in JSON (see docs/web-remote.md).
-[[nodiscard]] QString jsonForm(const protocol::ValueTypeSpec& spec) {
-    if (spec.type == net::ValueType::Text) {
+[[nodiscard]] QString jsonForm(const protocol::ValueTypeSpec& entry) {
+    if (entry.type == net::ValueType::Text) {
         return QStringLiteral("text");
     }
-    if (spec.type == net::ValueType::Bytes) {
+    if (entry.type == net::ValueType::Bytes) {
         return QStringLiteral("base64");
     }
-    if (spec.type == net::ValueType::EightByte) {
+    if (entry.type == net::ValueType::EightByte) {
         return QStringLiteral("int64string");
     }
     const QString sign =
-        spec.type == net::ValueType::FourByteB ? QStringLiteral("int") : QStringLiteral("uint");
-    return sign + QString::number(spec.scalarBytes * 8);
+        entry.type == net::ValueType::FourByteB ? QStringLiteral("int") : QStringLiteral("uint");
+    return sign + QString::number(entry.scalarBytes * 8);
 }
 
 [[nodiscard]] QJsonObject messageIds() {
@@ -91,23 +91,23 @@ namespace {
 
 [[nodiscard]] QJsonArray valueTypes() {
     QJsonArray types;
-    for (const protocol::ValueTypeSpec& spec : protocol::kValueTypes) {
-        types.append(QJsonObject{{"name", text(spec.name)},
-                                 {"code", static_cast<int>(spec.type)},
-                                 {"json", jsonForm(spec)}});
+    for (const protocol::ValueTypeSpec& row : protocol::kValueTypes) {
+        types.append(QJsonObject{{"name", text(row.name)},
+                                 {"code", static_cast<int>(row.type)},
+                                 {"json", jsonForm(row)}});
     }
     return types;
 }
 
 [[nodiscard]] QJsonArray commands() {
     QJsonArray list;
-    for (const protocol::CommandSpec& spec : protocol::kCommands) {
+    for (const protocol::CommandSpec& row : protocol::kCommands) {
         QJsonArray replies;
-        for (const protocol::Reply reply : spec.replies) {
+        for (const protocol::Reply reply : row.replies) {
             replies.append(text(protocol::replyName(reply)));
         }
-        list.append(QJsonObject{{"name", text(spec.name)},
-                                {"argument", argumentName(spec.argument)},
+        list.append(QJsonObject{{"name", text(row.name)},
+                                {"argument", argumentName(row.argument)},
                                 {"replies", replies}});
     }
     return list;
@@ -115,11 +115,11 @@ namespace {
 
 [[nodiscard]] QJsonArray replies() {
     QJsonArray list;
-    for (const protocol::ReplySpec& spec : protocol::kReplies) {
-        QJsonObject entry{{"name", text(spec.name)}, {"payload", payloadName(spec.payload)}};
-        if (!spec.fields.empty()) {
+    for (const protocol::ReplySpec& row : protocol::kReplies) {
+        QJsonObject entry{{"name", text(row.name)}, {"payload", payloadName(row.payload)}};
+        if (!row.fields.empty()) {
             QJsonArray fields;
-            for (const std::string_view field : spec.fields) {
+            for (const std::string_view field : row.fields) {
                 fields.append(text(field));
             }
             entry.insert("fields", fields);

@@ -31,8 +31,8 @@ constexpr std::string_view kPlaylistFull = "Playlist is full";
 // Queues the index-th track of the selected album (or loose tracks).
 void queueTrack(Context& context, std::size_t index, QueueOutcome& outcome) {
     std::vector<net::CNDKMessage> replies;
-    const auto request = protocol::commandTextMessage(
-        "PlayAlbumTrack", std::to_string(protocol::listedNumber(index)));
+    const auto request = protocol::commandMessage(protocol::Command::PlayAlbumTrack,
+                                                  std::to_string(protocol::listedNumber(index)));
     if (!context.session().exchange(request, &replies)) {
         outcome.sessionFailed = true;
         return;

@@ -14,7 +14,7 @@ namespace {
 
 using net::ValueType;
 
-// "^Error" also carries the confirmation of a queued track; only a real
+// ^Error also carries the confirmation of a queued track; only a real
 // error answer makes raw fail.
 [[nodiscard]] bool isErrorAnswer(const net::CNDKMessage& reply) {
     return protocol::isReply(reply, protocol::Reply::Error) &&
@@ -89,8 +89,9 @@ int runRaw(Context& context) {
     }
     // Spectrum frames stream all the time while the spectrum is on; they are
     // not answers to the command.
-    std::erase_if(replies,
-                  [](const net::CNDKMessage& m) { return protocol::isReply(m, protocol::Reply::Spectrum); });
+    std::erase_if(replies, [](const net::CNDKMessage& m) {
+        return protocol::isReply(m, protocol::Reply::Spectrum);
+    });
     const bool refused = std::any_of(replies.begin(), replies.end(), isErrorAnswer);
     const int status = refused ? static_cast<int>(ExitCode::Failed) : 0;
     if (context.output().json()) {

@@ -26,7 +26,7 @@ export class Protocol {
   constructor(table) {
     this.table = table;
     // Commands and replies by their own names: cmd.Play is "Play" when the
-    // server knows it and an error when it does not; reply.Status is "^Status".
+    // server knows it and an error when it does not; reply.Status is ^Status.
     this.cmd = strictTable(named(table.commands).map((n) => [n, n]), 'command');
     this.reply = strictTable(named(table.replies).map((n) => [n.replace(/^\^/, ''), n]), 'reply');
     this.id = strictTable(Object.entries(table.messageIds), 'message id');

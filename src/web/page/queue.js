@@ -1,4 +1,4 @@
-// The shared queue: entries arrive as "^AddTrack" (the whole list at join,
+// The shared queue: entries arrive as ^AddTrack (the whole list at join,
 // then each new one); the current entry is marked; a tap plays an entry.
 import { $, el } from './dom.js';
 import { replyText } from './protocol.js';

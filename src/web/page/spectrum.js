@@ -1,4 +1,4 @@
-// The live spectrum: 16 bars drawn once per "^Spectrum" the server sends, so
+// The live spectrum: 16 bars drawn once per ^Spectrum the server sends, so
 // the page shows the server's rate; "Spectrum off" when none arrive.
 import { $ } from './dom.js';
 import { replyText } from './protocol.js';

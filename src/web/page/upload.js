@@ -1,6 +1,6 @@
 // Uploads: files chosen or dropped are sent one after another in chunks
-// ("StartFile", then "SendFile" per chunk, each after the server asked for
-// it with "^GetFileChunk", then "EndFile"), each with its own progress bar.
+// (StartFile, then SendFile per chunk, each after the server asked for
+// it with ^GetFileChunk, then EndFile), each with its own progress bar.
 import { $, el } from './dom.js';
 import { replyName, replyText, blobBase64 } from './protocol.js';
 
