@@ -87,6 +87,14 @@ bool CNDKHost::dropUser(std::int32_t userId) {
     return impl_->dropUser(userId, DropReason::ClosedByServer);
 }
 
+void CNDKHost::holdInput(std::int32_t userId) {
+    impl_->holdInput(userId);
+}
+
+void CNDKHost::releaseInput(std::int32_t userId) {
+    impl_->releaseInput(userId);
+}
+
 void CNDKHost::dropAllUsers() {
     impl_->dropAllUsers();
 }

@@ -102,6 +102,14 @@ public:
     bool sendToAllUsersExcept(std::int32_t userId, const CNDKMessage& message);
     bool dropUser(std::int32_t userId);
     void dropAllUsers();
+    // While a user's input is held, none of its further messages is handed
+    // on: what the current read brought is still handed on, the rest waits
+    // in the connection (and the kernel), so a user whose command waits for
+    // work elsewhere cannot pile up messages meanwhile. Releasing takes the
+    // waiting input on a later turn of the event loop. Unknown ids are
+    // ignored.
+    void holdInput(std::int32_t userId);
+    void releaseInput(std::int32_t userId);
     bool pingUser(std::int32_t userId);
     void pingAllUsers();
 

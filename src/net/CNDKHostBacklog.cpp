@@ -62,7 +62,7 @@ void CNDKHost::Impl::checkBacklogs() {
     }
     for (const std::int32_t userId : resumed) {
         CNDKPeer* peer = peers_.find(userId);
-        if (peer != nullptr && !peer->handingOn) {
+        if (peer != nullptr && !peer->handingOn && !peer->inputHeld) {
             receive(userId, *peer->transport);
         }
     }

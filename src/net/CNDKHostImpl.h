@@ -51,6 +51,8 @@ public:
     bool sendToUser(std::int32_t userId, const CNDKMessage& message);
     bool sendToAll(const CNDKMessage& message, std::int32_t exceptUserId);
     bool dropUser(std::int32_t userId, DropReason reason);
+    void holdInput(std::int32_t userId);
+    void releaseInput(std::int32_t userId);
     void dropAllUsers();
 
     // While set (the host is being destroyed) no callback is made: the

@@ -7,10 +7,11 @@ namespace tembrel::net {
 void CNDKHost::Impl::inputArrived(UserTransport& transport) {
     EventScope scope(*this);
     CNDKPeer* peer = peers_.find(&transport);
-    if (peer == nullptr || peer->handingOn) {
+    if (peer == nullptr || peer->handingOn || peer->inputHeld) {
         // Not a user (any more), or a callback of this user's batch runs the
         // event loop: the receive under way takes the new input when the
-        // batch is done, so the order is kept.
+        // batch is done, so the order is kept. Held input is taken when it
+        // is released.
         return;
     }
     if (depth_ == 1) {
@@ -37,15 +38,37 @@ void CNDKHost::Impl::inputFailed(UserTransport& transport) {
     const CNDKPeer* peer = peers_.find(&transport);
     // While a batch of this user is handed on, receive() drops the user when
     // the batch is done (unless the input has recovered by then).
-    if (peer != nullptr && !peer->handingOn) {
+    if (peer != nullptr && !peer->handingOn && !peer->inputHeld) {
         failReceive(peer->userId);
     }
+}
+
+void CNDKHost::Impl::holdInput(std::int32_t userId) {
+    if (CNDKPeer* peer = peers_.find(userId)) {
+        peer->inputHeld = true;
+    }
+}
+
+void CNDKHost::Impl::releaseInput(std::int32_t userId) {
+    CNDKPeer* peer = peers_.find(userId);
+    if (peer == nullptr || !peer->inputHeld) {
+        return;
+    }
+    peer->inputHeld = false;
+    // Never inside the caller's own handling of this user's messages: the
+    // waiting input is taken on the next turn, as if it had just arrived.
+    QTimer::singleShot(0, &context_, [this, userId] {
+        const CNDKPeer* released = peers_.find(userId);
+        if (released != nullptr && !released->inputHeld && !released->handingOn) {
+            inputArrived(*released->transport);
+        }
+    });
 }
 
 void CNDKHost::Impl::receive(std::int32_t userId, UserTransport& transport) {
     const auto isCurrent = [&] {
         const CNDKPeer* peer = peers_.find(userId);
-        return peer != nullptr && peer->transport.get() == &transport;
+        return peer != nullptr && peer->transport.get() == &transport && !peer->inputHeld;
     };
     do {
         // The transport checks everything that has arrived before any of it
@@ -85,7 +108,11 @@ void CNDKHost::Impl::handOn(std::int32_t userId, UserTransport& transport) {
     // add and remove users, so the entry is looked up again afterwards.
     peers_.find(userId)->handingOn = true;
     std::unique_ptr<MessageBatch> batch = takeBatch();
-    while (transport.takeMessages(*batch)) {
+    const auto held = [&] {
+        const CNDKPeer* peer = peers_.find(userId);
+        return peer == nullptr || peer->inputHeld;
+    };
+    while (!held() && transport.takeMessages(*batch)) {
         for (std::size_t i = 0; i < batch->size(); ++i) {
             handle(userId, (*batch)[i]);
         }

@@ -27,6 +27,8 @@ struct CNDKPeer {
     // Input arrived while the backlog was too large to read it; it is taken
     // when the backlog has gone down.
     bool inputWaiting = false;
+    // The host's owner holds this user's input (CNDKHost::holdInput).
+    bool inputHeld = false;
     // The backlog is above the stalled level: the lowest level seen since it
     // went above, and when it was seen.
     bool backlogWatched = false;

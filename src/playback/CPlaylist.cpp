@@ -54,6 +54,10 @@ void CPlaylist::playEntry(int index) {
     (void)engine_.playFile(entry.path);
     current_ = index;
     entry.played = 1;
+    if (const int next = followingIndex(true);
+        upcomingHandler_ && shuffle_ == 0 && next >= 0 && next != index) {
+        upcomingHandler_(entries_[next].path);
+    }
 }
 
 void CPlaylist::playNext() {
@@ -72,11 +76,19 @@ void CPlaylist::playNext() {
         playEntry(index);
         return;
     }
-    if (current_ + 1 < count_) {
-        playEntry(current_ + 1);
-    } else if (repeat_ != 0) {
-        playEntry(0);
+    if (const int next = followingIndex(true); next >= 0) {
+        playEntry(next);
     }
+}
+
+int CPlaylist::followingIndex(bool forward) const noexcept {
+    if (forward && current_ + 1 < count_) {
+        return current_ + 1;
+    }
+    if (!forward && current_ >= 1) {
+        return current_ - 1;
+    }
+    return repeat_ != 0 ? 0 : -1;
 }
 
 void CPlaylist::playPrevious() {
@@ -84,10 +96,8 @@ void CPlaylist::playPrevious() {
         playNext();
         return;
     }
-    if (current_ >= 1) {
-        playEntry(current_ - 1);
-    } else if (repeat_ != 0) {
-        playEntry(0);
+    if (const int previous = followingIndex(false); previous >= 0) {
+        playEntry(previous);
     }
 }
 

@@ -48,6 +48,9 @@ public:
     void playEntry(int index);
     void playNext();
     void playPrevious();
+    // The entry playNext() (`forward`) or playPrevious() starts while shuffle
+    // is off; -1 when it starts none. Nothing changes.
+    [[nodiscard]] int followingIndex(bool forward) const noexcept;
     // The caller checks count() < kPlaylistCapacity first; returns false
     // (and rolls back) when the tag reader cannot open the file. On failure
     // `failedTitle` receives the title taken from the name path.
@@ -60,6 +63,11 @@ public:
     // holds, without reading tags or starting anything. Entries beyond the
     // capacity are left out; a `current` outside the entries becomes 0.
     void restore(std::span<const PlaylistEntry> entries, int current);
+    // Told, after an entry started, the file of the entry that follows it
+    // in order (shuffle off), so that it can be read ahead.
+    void setUpcomingHandler(std::function<void(const std::string& path)> handler) {
+        upcomingHandler_ = std::move(handler);
+    }
     // The end-of-track advance; registered with the engine.
     void onStreamEnd();
 
@@ -67,6 +75,7 @@ private:
     CSoundEngine& engine_;
     const CTagReader& tagReader_;
     Clock clock_;
+    std::function<void(const std::string& path)> upcomingHandler_;
     std::array<PlaylistEntry, kPlaylistCapacity> entries_{};
     std::array<int, kPlaylistCapacity> candidates_{};
     int count_ = 0;

@@ -74,6 +74,14 @@ public:
     // Returns kNoStream on failure.
     [[nodiscard]] virtual StreamHandle openStream(const std::string& path,
                                                   OpenPurpose purpose = OpenPurpose::Playback) = 0;
+    // Reads `path` ahead, on any thread: what opening it for `purpose` will
+    // need is kept for the next openStream of the same unchanged file, so
+    // that opening it on the main thread then takes no time, however long
+    // reading it took. A library without read-ahead does nothing.
+    virtual void prepareFile(const std::string& path, OpenPurpose purpose) {
+        (void)path;
+        (void)purpose;
+    }
     // Called once, on the main thread (queued), when the stream has played to
     // its end. Never called from the audio thread.
     virtual void setEndCallback(StreamHandle stream, std::function<void()> callback) = 0;

@@ -106,6 +106,7 @@ void SystemSoundLibrary::close() {
     outputIdle_.disconnect();
     output_.reset();  // no output callback runs after this
     streams_.clear(); // joins the decoder threads
+    prepared_.clear();
     mixer_.reset();
     spectrum_.reset();
 }

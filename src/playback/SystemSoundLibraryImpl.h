@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
+
 #include <chrono>
 #include <functional>
 #include <map>
@@ -18,6 +20,7 @@
 #include "playback/CpuMeter.h"
 #include "playback/Mixer.h"
 #include "playback/PlaybackStream.h"
+#include "playback/PreparedFiles.h"
 #include "playback/SdlOutput.h"
 #include "playback/SpectrumAnalyzer.h"
 #include "playback/SystemSoundLibrary.h"
@@ -58,6 +61,7 @@ public:
     void setSpectrumActive(bool active) override;
 
     StreamHandle openStream(const std::string& path, OpenPurpose purpose) override;
+    void prepareFile(const std::string& path, OpenPurpose purpose) override;
     void setEndCallback(StreamHandle stream, std::function<void()> callback) override;
     int playStream(int channel, StreamHandle stream) override;
     bool stopStream(StreamHandle stream) override;
@@ -84,6 +88,9 @@ private:
     const std::vector<TagField>* tagsOf(StreamHandle stream) const;
     StreamHandle openInformation(const std::string& path);
     StreamHandle openPlayback(const std::string& path);
+    // What reading the file found: read ahead on a worker, or read now.
+    [[nodiscard]] std::unique_ptr<PreparedFile> readForOpen(const std::string& path,
+                                                            bool forPlayback);
     StreamHandle store(OpenStream stream);
     // The device chosen by the settings, pulling from mixer_.
     std::unique_ptr<AudioDevice> openOutput(int mixRate);
@@ -100,7 +107,8 @@ private:
     std::function<void(std::string_view)> log_;
     mutable int error_ = kErrNone;
     int bufferMs_ = kDefaultStreamBufferMs;
-    int mixRate_ = 0;
+    // Also read by workers preparing files.
+    std::atomic<int> mixRate_ = 0;
     bool spectrumActive_ = false;
     StreamHandle nextHandle_ = 1;
 
@@ -111,6 +119,7 @@ private:
     std::unique_ptr<SpectrumAnalyzer> spectrum_;
     std::unique_ptr<Mixer> mixer_;
     mutable std::map<StreamHandle, OpenStream> streams_;
+    PreparedFiles prepared_;
     std::unique_ptr<AudioDevice> output_; // last: its thread uses everything above
 };
 

@@ -50,24 +50,36 @@ StreamHandle SystemSoundLibrary::openStream(const std::string& path, OpenPurpose
     return kNoStream;
 }
 
-StreamHandle SystemSoundLibrary::openInformation(const std::string& path) {
-    OpenStream stream{path, 0, std::nullopt, nullptr, {}};
-    std::optional<FileTags> tags = readFileTags(path, true);
-    if (tags && tags->hasAudio) {
-        stream.lengthMs = tags->lengthMs;
-    } else {
-        // TagLib does not know the type, or found no audio: let FFmpeg decide
-        // from the container header.
-        int error = kErrNone;
-        const int length = FfmpegDecoder::probeLengthMs(path, error);
-        if (length < 0) {
-            fail(error);
-            return kNoStream;
-        }
-        stream.lengthMs = length;
+void SystemSoundLibrary::prepareFile(const std::string& path, OpenPurpose purpose) {
+    const int mixRate = mixRate_.load();
+    // Without an output there is nothing to play at: only the information.
+    const bool forPlayback = purpose == OpenPurpose::Playback && mixRate > 0;
+    if (std::unique_ptr<PreparedFile> file = readAhead(path, forPlayback, mixRate)) {
+        prepared_.put(std::move(file));
     }
-    stream.tags = tags ? std::move(tags->fields) : std::vector<TagField>{};
-    return store(std::move(stream));
+}
+
+std::unique_ptr<PreparedFile> SystemSoundLibrary::readForOpen(const std::string& path,
+                                                              bool forPlayback) {
+    if (const auto identity = FileIdentity::of(path)) {
+        std::unique_ptr<PreparedFile> ready =
+            forPlayback ? prepared_.takePlayback(*identity) : prepared_.information(*identity);
+        if (ready) {
+            return ready;
+        }
+    }
+    return readAhead(path, forPlayback, mixRate_.load());
+}
+
+StreamHandle SystemSoundLibrary::openInformation(const std::string& path) {
+    std::unique_ptr<PreparedFile> file = readForOpen(path, false);
+    if (!file || file->informationError != kErrNone) {
+        fail(file ? file->informationError : kErrFileNotFound);
+        return kNoStream;
+    }
+    std::vector<TagField> fields =
+        file->tags ? std::move(file->tags->fields) : std::vector<TagField>{};
+    return store(OpenStream{path, file->lengthMs, std::move(fields), nullptr, {}});
 }
 
 StreamHandle SystemSoundLibrary::openPlayback(const std::string& path) {
@@ -75,26 +87,24 @@ StreamHandle SystemSoundLibrary::openPlayback(const std::string& path) {
         fail(kErrUninitialized);
         return kNoStream;
     }
-    int error = kErrNone;
-    std::unique_ptr<FfmpegDecoder> decoder = FfmpegDecoder::open(path, mixRate_, error);
-    if (!decoder) {
-        fail(error);
-        return kNoStream;
-    }
     // The length comes from the same reading of the headers as an
     // information-only open gives the tag reader, so the playlist and the
     // status always show the same length; the tags are kept for later asks.
-    std::optional<FileTags> tags = readFileTags(path, true);
-    const int lengthMs = tags && tags->hasAudio ? tags->lengthMs : decoder->lengthMs();
-    const auto ringFrames =
-        static_cast<std::size_t>(bufferMs_) * static_cast<std::size_t>(mixRate_) / 1000;
-    const StreamHandle handle = nextHandle_;
-    auto playback = std::make_unique<PlaybackStream>(handle, std::move(decoder), ringFrames, cpu_);
-    std::optional<std::vector<TagField>> fields;
-    if (tags) {
-        fields = std::move(tags->fields);
+    std::unique_ptr<PreparedFile> file = readForOpen(path, true);
+    if (!file || !file->decoder) {
+        fail(file ? file->playbackError : kErrFileNotFound);
+        return kNoStream;
     }
-    return store(OpenStream{path, lengthMs, std::move(fields), std::move(playback), {}});
+    const auto ringFrames =
+        static_cast<std::size_t>(bufferMs_) * static_cast<std::size_t>(mixRate_.load()) / 1000;
+    const StreamHandle handle = nextHandle_;
+    auto playback =
+        std::make_unique<PlaybackStream>(handle, std::move(file->decoder), ringFrames, cpu_);
+    std::optional<std::vector<TagField>> fields;
+    if (file->tags) {
+        fields = std::move(file->tags->fields);
+    }
+    return store(OpenStream{path, file->lengthMs, std::move(fields), std::move(playback), {}});
 }
 
 bool SystemSoundLibrary::closeStream(StreamHandle stream) {

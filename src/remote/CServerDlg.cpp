@@ -26,9 +26,21 @@ CServerDlg::CServerDlg(playback::SoundLibrary& soundLibrary, ServerView& view, O
       uploads_(options_.uploadDir, options_.hostLimits.codec.maxMessageBytes,
                options_.uploadQuotaBytes, options_.uploadIdleLimit),
       browser_(library_, playlist_, roster_, *this, log_),
+      work_({[this](std::int32_t userId) { holdInput(userId); },
+             [this](std::int32_t userId) { releaseInput(userId); },
+             [this](std::int32_t userId, net::CNDKMessage& message) {
+                 dispatch(userId, message);
+             }}),
       commands_({engine_, playlist_, browser_, uploads_, status_, roster_, *this, log_,
-                 options_.hostLimits.codec.maxMessageBytes}) {
+                 soundLibrary, work_, options_.hostLimits.codec.maxMessageBytes}) {
     library_.setLogSink([this](std::string_view line) { appendLog(line); });
+    // The next track's file is read ahead while this one plays, so the
+    // advance at its end opens it at once.
+    playlist_.setUpcomingHandler([this, &soundLibrary](const std::string& path) {
+        work_.run(0, [&soundLibrary, path] {
+            soundLibrary.prepareFile(path, playback::OpenPurpose::Playback);
+        });
+    });
     engine_.setNoticeSink([this](std::string_view caption, std::string_view text) {
         view_.showNotice(caption, text, ServerView::NoticeKind::Error);
     });
@@ -38,6 +50,7 @@ CServerDlg::~CServerDlg() {
     // Stop hosting while this object is whole: stopping may report failed
     // sends through onUserDropped, which the base destructor could not call.
     stopHost();
+    playlist_.setUpcomingHandler({});
 }
 
 void CServerDlg::setLocation(int index, std::string path) {
@@ -58,6 +71,15 @@ void CServerDlg::onUserJoined(std::int32_t userId) {
 }
 
 void CServerDlg::onUserMessage(std::int32_t userId, net::CNDKMessage& message) {
+    // A user whose file work is under way is answered in order afterwards.
+    if (work_.waits(userId)) {
+        work_.hold(userId, std::move(message));
+        return;
+    }
+    dispatch(userId, message);
+}
+
+void CServerDlg::dispatch(std::int32_t userId, net::CNDKMessage& message) {
     switch (message.id()) {
     case protocol::kIdJoin:
         handleJoin(userId, message);

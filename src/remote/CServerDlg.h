@@ -16,6 +16,7 @@
 #include "playback/CTagReader.h"
 #include "protocol/ProtocolConstants.h"
 #include "remote/CommandHandler.h"
+#include "remote/FileWork.h"
 #include "remote/LibraryBrowser.h"
 #include "remote/ServerLog.h"
 #include "remote/ServerView.h"
@@ -121,6 +122,8 @@ private:
     bool replyTo(std::int32_t userId, const net::CNDKMessage& message) override;
     void broadcast(const net::CNDKMessage& message) override;
 
+    // Routes a message by its identifier.
+    void dispatch(std::int32_t userId, net::CNDKMessage& message);
     // Session events.
     void handleJoin(std::int32_t userId, net::CNDKMessage& message);
     void handleBigMessage(std::int32_t userId, const net::CNDKMessage& message);
@@ -153,6 +156,9 @@ private:
     SpectrumBroadcaster spectrum_;
     UploadSessions uploads_;
     LibraryBrowser browser_;
+    // Before the command handler that uses it; its destruction waits for the
+    // workers, whose jobs use only the sound library.
+    FileWork work_;
     CommandHandler commands_;
 
     std::string portText_ = std::to_string(protocol::kDefaultPort);

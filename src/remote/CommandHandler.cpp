@@ -47,7 +47,7 @@ const std::array<CommandHandler::Entry, protocol::kCommandCount> CommandHandler:
     {Command::Search, &CommandHandler::search},
 }};
 
-void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
+void CommandHandler::run(std::int32_t userId, net::CNDKMessage& message, bool filesRead) {
     const auto command = protocol::findCommand(protocol::nameOf(message));
     const bool upload =
         command && protocol::commandSpec(*command).argument == protocol::Argument::UploadValues;
@@ -62,6 +62,12 @@ void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
     // Exact, case-sensitive names; an unknown command has no action of its own.
     if (command) {
         const std::string argument = protocol::commandArgument(message);
+        if (!filesRead) {
+            if (auto file = fileToOpen(*command, userId, message, argument)) {
+                readAheadThenRun(userId, message, std::move(*file));
+                return;
+            }
+        }
         const Entry& entry = kHandlers[static_cast<std::size_t>(*command)];
         Call call{userId, message, argument};
         (this->*entry.handler)(call);
@@ -76,6 +82,11 @@ void CommandHandler::handle(std::int32_t userId, net::CNDKMessage& message) {
     // upload chunk stays with its sender.
     if (messageBytes(message) > kMaxRepeatedCommandBytes) {
         keepFirstValues(message, kRepliedValues);
+    }
+    if (s_.work.busy(userId)) {
+        // The command's own file work (a picture being read) ends first.
+        s_.work.afterWork(userId, [this, status = message]() mutable { s_.status.push(status); });
+        return;
     }
     s_.status.push(message);
 }

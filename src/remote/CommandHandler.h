@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "net/CNDKMessage.h"
 #include "playback/CPlaylist.h"
 #include "playback/CSoundEngine.h"
 #include "protocol/Commands.h"
+#include "remote/FileWork.h"
 #include "remote/LibraryBrowser.h"
 #include "remote/ServerLog.h"
 #include "remote/StatusBroadcaster.h"
@@ -34,6 +36,9 @@ public:
         UserRoster& roster;
         UserMessenger& messenger;
         ServerLog& log;
+        // Files are read ahead through it, on the file workers.
+        playback::SoundLibrary& sound;
+        FileWork& work;
         // The largest message a client may receive (bounds ^Image).
         std::size_t maxMessageBytes;
     };
@@ -41,7 +46,9 @@ public:
     explicit CommandHandler(Subsystems subsystems) noexcept : s_(subsystems) {}
 
     // The command sequence for a message with identifier 2 from `userId`.
-    void handle(std::int32_t userId, net::CNDKMessage& message);
+    // A command that opens a file has the file read ahead on a file worker
+    // first; the sequence then runs when the read is done.
+    void handle(std::int32_t userId, net::CNDKMessage& message) { run(userId, message, false); }
 
 private:
     struct Call {
@@ -55,6 +62,27 @@ private:
         Handler handler;
     };
     static const std::array<Entry, protocol::kCommandCount> kHandlers;
+
+    // A file a command will open, and for what.
+    struct FileToOpen {
+        std::string path;
+        playback::OpenPurpose purpose;
+    };
+
+    void run(std::int32_t userId, net::CNDKMessage& message, bool filesRead);
+    // The file the command will open, if any.
+    [[nodiscard]] std::optional<FileToOpen> fileToOpen(protocol::Command command,
+                                                       std::int32_t userId,
+                                                       const net::CNDKMessage& message,
+                                                       const std::string& argument) const;
+    // The file a playlist entry's start opens; nothing for no entry.
+    [[nodiscard]] std::optional<FileToOpen> entryToPlay(std::int64_t index) const;
+    // A queued file is read for its tags, and opened for playback too when
+    // nothing plays (it starts at once).
+    [[nodiscard]] FileToOpen fileToQueue(std::string path) const;
+    // Reads `file` ahead on a file worker, then runs the command again;
+    // the user's later messages wait meanwhile.
+    void readAheadThenRun(std::int32_t userId, net::CNDKMessage& message, FileToOpen file);
 
     // Transport.
     void getInfo(Call& call);
@@ -82,8 +110,6 @@ private:
     void storeFileChunk(Call& call);
     void endFile(Call& call);
     void getDetail(Call& call);
-    // Sends ^Image with the picture file; false when it could not be read.
-    bool sendPicture(const std::filesystem::path& picturePath, std::int32_t userId);
 
     Subsystems s_;
 };

@@ -97,15 +97,19 @@ void LibraryBrowser::queueAlbumTrack(std::int32_t userId, net::CNDKMessage& mess
     const std::string name = roster_.userName(userId);
     log_.appendUserLog(userId, name, forLog(name) + ":" + forLog(number));
 
-    // A user that never opened an artist has slot 0, which no number reaches.
-    const UserRoster::Selection selection = roster_.selection(userId);
-    const auto path =
-        selectedTrackPath(library_, selection.artist, selection.album, atoiClamped(number));
+    const auto path = albumTrackPath(userId, number);
     if (!path) {
         replyError(userId, message, kNoSuchTrack);
         return;
     }
     queueTrack(*path, *path, userId, message);
+}
+
+std::optional<std::string> LibraryBrowser::albumTrackPath(std::int32_t userId,
+                                                          const std::string& number) const {
+    // A user that never opened an artist has slot 0, which no number reaches.
+    const UserRoster::Selection selection = roster_.selection(userId);
+    return selectedTrackPath(library_, selection.artist, selection.album, atoiClamped(number));
 }
 
 bool LibraryBrowser::queueTrack(const std::optional<std::string>& openPath,

@@ -31,6 +31,10 @@ public:
     void listAlbumTracks(std::int32_t userId, net::CNDKMessage& message, std::string_view number);
     // PlayAlbumTrack: queues the track the number lists in the selection.
     void queueAlbumTrack(std::int32_t userId, net::CNDKMessage& message, const std::string& number);
+    // The library file queueAlbumTrack() would queue for the same number;
+    // nothing changes.
+    [[nodiscard]] std::optional<std::string> albumTrackPath(std::int32_t userId,
+                                                            const std::string& number) const;
     // "Search": the library's artists, albums and tracks whose names hold
     // the text, in "^Search" to the user only.
     void search(std::int32_t userId, net::CNDKMessage& message, std::string_view text);

@@ -67,6 +67,7 @@ void CServerDlg::rescanLibrary() {
 }
 
 void CServerDlg::stopSequence() {
+    work_.cancelAll();
     spectrum_.serverStopped();
     engine_.shutdown();
     soundStarted_ = false;

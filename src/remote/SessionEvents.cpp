@@ -78,6 +78,7 @@ void CServerDlg::onUserDropped(std::int32_t userId, net::DropReason reason) {
     log_.forgetUser(userId, name);
     roster_.forgetUser(userId);
     uploads_.forget(userId);
+    work_.forget(userId);
     usersPresenceChanged();
 }
 

@@ -99,29 +99,32 @@ void CommandHandler::endFile(Call& call) {
 
 void CommandHandler::getDetail(Call& call) {
     const std::int32_t position = atoiClamped(call.argument);
-    if (position >= 1 && position <= s_.playlist.count()) {
-        const auto picture = locatePicture(s_.playlist.entry(position - 1).path);
-        if (picture && sendPicture(*picture, call.userId)) {
-            return;
-        }
+    if (position < 1 || position > s_.playlist.count()) {
+        // Value 1 keeps the number the client sent.
+        protocol::putReply(call.message, Reply::NoImage);
+        s_.messenger.replyTo(call.userId, call.message);
+        return;
     }
-    // Value 1 keeps the number the client sent.
-    protocol::putReply(call.message, Reply::NoImage);
-    s_.messenger.replyTo(call.userId, call.message);
-}
-
-bool CommandHandler::sendPicture(const std::filesystem::path& picturePath, std::int32_t userId) {
+    // Finding the picture lists a folder and reading it may take long: both
+    // on a file worker.
     const std::size_t limit = s_.maxMessageBytes;
     // The size travels as a signed 32-bit number.
     const std::size_t maxPictureBytes =
         std::min<std::size_t>(limit > kPictureMessageHeadroom ? limit - kPictureMessageHeadroom : 0,
                               std::numeric_limits<std::int32_t>::max());
-    const auto bytes = readPicture(picturePath, maxPictureBytes);
-    if (!bytes) {
-        return false;
-    }
-    s_.messenger.replyTo(userId, protocol::imageMessage(*bytes));
-    return true;
+    auto picture = std::make_shared<std::optional<std::vector<std::uint8_t>>>();
+    auto noImage = std::make_shared<net::CNDKMessage>(call.message);
+    protocol::putReply(*noImage, Reply::NoImage);
+    s_.work.run(
+        call.userId,
+        [picture, entryPath = s_.playlist.entry(position - 1).path, maxPictureBytes] {
+            if (const auto found = locatePicture(entryPath)) {
+                *picture = readPicture(*found, maxPictureBytes);
+            }
+        },
+        [this, userId = call.userId, picture, noImage] {
+            s_.messenger.replyTo(userId, *picture ? protocol::imageMessage(**picture) : *noImage);
+        });
 }
 
 } // namespace tembrel::remote

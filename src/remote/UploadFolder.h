@@ -87,10 +87,12 @@ public:
     [[nodiscard]] std::optional<std::uint64_t>
     usedBytes(std::size_t maxEntries = std::numeric_limits<std::size_t>::max()) const;
 
-private:
+    // Where the unfinished file of `name` lives.
     [[nodiscard]] std::filesystem::path unfinishedPath(const std::string& name) const {
         return folder_ / (name + std::string(kUnfinishedSuffix));
     }
+
+private:
 
     std::filesystem::path folder_;
 };

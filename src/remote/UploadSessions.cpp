@@ -141,6 +141,23 @@ std::optional<UploadSessions::Finished> UploadSessions::finish(std::int32_t user
     return Finished{(folder_.folder() / storedName).string(), true, bytes};
 }
 
+std::optional<std::string> UploadSessions::fileToFinish(std::int32_t userId,
+                                                        std::string_view serverPath) const {
+    const auto name = UploadFolder::fileNameOf(serverPath);
+    const auto found = open_.find(userId);
+    if (found == open_.end() || !name || found->second.requestedName != *name) {
+        if (const auto stored = folder_.resolve(serverPath);
+            stored && formats_.matches(stored->filename().string())) {
+            return stored->string();
+        }
+        return std::nullopt;
+    }
+    if (found->second.failure != Stored::Written) {
+        return std::nullopt;
+    }
+    return folder_.unfinishedPath(found->second.storedName).string();
+}
+
 std::optional<UploadSessions::Stored> UploadSessions::takeFailure(std::int32_t userId,
                                                                   std::string_view serverPath) {
     const auto found = open_.find(userId);

@@ -85,6 +85,11 @@ public:
     [[nodiscard]] std::optional<Finished> finish(std::int32_t userId, std::string_view serverPath);
     // When the user's open upload of `serverPath` has failed: forgets it and
     // gives the reason it failed, which is what its EndFile answers.
+    // The file finish() would hand on for `serverPath`, as it is now: the
+    // open upload's unfinished file, or a finished one; nothing when there is
+    // none. Nothing changes.
+    [[nodiscard]] std::optional<std::string> fileToFinish(std::int32_t userId,
+                                                          std::string_view serverPath) const;
     [[nodiscard]] std::optional<Stored> takeFailure(std::int32_t userId,
                                                     std::string_view serverPath);
     // A finished upload that cannot be played: removed.
