@@ -24,7 +24,7 @@ CServerDlg::CServerDlg(playback::SoundLibrary& soundLibrary, ServerView& view, O
       scanner_([this](std::string_view line) { appendLog(line); }), roster_(view),
       status_(playlist_, engine_, *this), spectrum_(engine_, *this, view),
       uploads_(options_.uploadDir, options_.hostLimits.codec.maxMessageBytes,
-               options_.uploadQuotaBytes),
+               options_.uploadQuotaBytes, options_.uploadIdleLimit),
       browser_(library_, playlist_, roster_, *this, log_),
       commands_({engine_, playlist_, browser_, uploads_, status_, roster_, *this, log_,
                  options_.hostLimits.codec.maxMessageBytes}) {

@@ -43,6 +43,8 @@ public:
         std::filesystem::path uploadDir;
         // What the upload folder may hold, in bytes.
         std::uint64_t uploadQuotaBytes = UploadSessions::kDefaultQuotaBytes;
+        // How long an upload may go without a chunk before it is removed.
+        UploadSessions::Clock::duration uploadIdleLimit = UploadSessions::kIdleLimit;
         net::CNDKHost::Limits hostLimits{};
     };
 

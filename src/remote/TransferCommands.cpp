@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <string>
 
 #include "protocol/Messages.h"
 #include "remote/CommandHandler.h"
@@ -17,8 +18,28 @@ using protocol::Reply;
 // Room for the ^Image message's own framing around the picture bytes.
 constexpr std::size_t kPictureMessageHeadroom = 4096;
 
-constexpr std::string_view kUploadFolderFull =
-    "Cannot store upload: the server's upload folder is full";
+// Why an upload failed, told to its sender at the refused chunk and again at
+// its EndFile.
+std::string uploadFailureText(UploadSessions::Stored failure) {
+    using Stored = UploadSessions::Stored;
+    switch (failure) {
+    case Stored::OverQuota:
+        return "Cannot store upload: the server's upload folder is full";
+    case Stored::ZeroFillTooLong:
+        return "Cannot store upload: a chunk may declare at most " +
+               std::to_string(UploadSessions::kMaxZeroFillBytes) + " bytes more than it carries";
+    case Stored::WriteFailed:
+        return "Cannot store upload: the file could not be written";
+    default:
+        return "Cannot store upload: the chunk length is not valid";
+    }
+}
+
+void replyUploadFailure(UserMessenger& messenger, std::int32_t userId, net::CNDKMessage& message,
+                        UploadSessions::Stored failure) {
+    protocol::putReply(message, Reply::Error, uploadFailureText(failure));
+    messenger.replyTo(userId, message);
+}
 
 } // namespace
 
@@ -38,19 +59,26 @@ void CommandHandler::storeFileChunk(Call& call) {
     const protocol::UploadRequest request = protocol::readUpload(call.message);
     const auto stored = s_.uploads.storeChunk(call.userId, request.serverPath, request.chunk,
                                               request.chunkLength, UploadSessions::Clock::now());
-    if (stored == UploadSessions::Stored::OverQuota) {
-        // The upload is dropped, its file removed; no further chunk is asked.
-        protocol::putReply(call.message, Reply::Error, kUploadFolderFull);
-        s_.messenger.replyTo(call.userId, call.message);
+    if (stored != UploadSessions::Stored::Written && stored != UploadSessions::Stored::Lost) {
+        // The upload has failed and its file is removed; no further chunk is
+        // asked.
+        replyUploadFailure(s_.messenger, call.userId, call.message, stored);
         return;
     }
-    // The reply carries every value back, the chunk included.
+    // A chunk for no open upload is answered all the same; the client learns
+    // of it at EndFile. The reply carries every value back, the chunk
+    // included.
     protocol::putReply(call.message, Reply::GetFileChunk);
     s_.messenger.replyTo(call.userId, call.message);
 }
 
 void CommandHandler::endFile(Call& call) {
     const protocol::UploadRequest request = protocol::readUpload(call.message);
+    if (const auto failure = s_.uploads.takeFailure(call.userId, request.serverPath)) {
+        // Its file missed data and is gone: there is nothing to queue.
+        replyUploadFailure(s_.messenger, call.userId, call.message, *failure);
+        return;
+    }
     // A refused name is an upload that could not be stored, and a name that
     // is none of the listed audio formats is no track: both fail like any
     // file that cannot be opened. The tag reader opens the stored copy but
@@ -58,10 +86,13 @@ void CommandHandler::endFile(Call& call) {
     const auto finished = s_.uploads.finish(call.userId, request.serverPath);
     const std::optional<std::string> storedPath =
         finished ? std::optional<std::string>(finished->path) : std::nullopt;
+    // A full playlist refuses before the file is read: the upload may well
+    // be playable, so it is kept like any finished upload (an empty one never
+    // is). One that was read and cannot be played would only take room.
+    const bool playlistFull = s_.playlist.count() >= playback::CPlaylist::kPlaylistCapacity;
     const bool queued =
         s_.browser.queueTrack(storedPath, request.clientPath, call.userId, call.message);
-    if (!queued && finished && finished->justFinished) {
-        // An upload that cannot be played would only take room.
+    if (!queued && finished && finished->justFinished && (!playlistFull || finished->bytes == 0)) {
         s_.uploads.discard(finished->path);
     }
 }

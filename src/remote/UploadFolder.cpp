@@ -142,10 +142,14 @@ std::size_t UploadFolder::removeLeftovers() const {
     return removed;
 }
 
-std::uint64_t UploadFolder::usedBytes() const {
+std::optional<std::uint64_t> UploadFolder::usedBytes(std::size_t maxEntries) const {
     std::uint64_t used = 0;
+    std::size_t entries = 0;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
+        if (++entries > maxEntries) {
+            return std::nullopt;
+        }
         if (entry.is_regular_file(error)) {
             const std::uintmax_t size = entry.file_size(error);
             used += error ? 0 : size;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -28,6 +29,7 @@ public:
     // Appends `chunk` and then `zeroFill` zero bytes at the end of the file,
     // and hands them to the system. False when not everything was written.
     [[nodiscard]] bool append(std::span<const std::uint8_t> chunk, std::size_t zeroFill);
+    void close() noexcept { file_.reset(); }
 
 private:
     friend class UploadFolder;
@@ -80,8 +82,10 @@ public:
 
     // Removes every unfinished file (left by a previous run); how many.
     std::size_t removeLeftovers() const;
-    // The bytes the folder's files hold.
-    [[nodiscard]] std::uint64_t usedBytes() const;
+    // The bytes the folder's files hold; nothing when it has more than
+    // `maxEntries` entries, each of which costs a file-system lookup.
+    [[nodiscard]] std::optional<std::uint64_t>
+    usedBytes(std::size_t maxEntries = std::numeric_limits<std::size_t>::max()) const;
 
 private:
     [[nodiscard]] std::filesystem::path unfinishedPath(const std::string& name) const {

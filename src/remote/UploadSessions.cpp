@@ -6,14 +6,16 @@
 namespace tembrel::remote {
 
 UploadSessions::UploadSessions(std::filesystem::path folder, std::size_t maxChunkBytes,
-                               std::uint64_t quotaBytes)
-    : folder_(std::move(folder)), maxChunkBytes_(maxChunkBytes), quotaBytes_(quotaBytes) {
+                               std::uint64_t quotaBytes, Clock::duration idleLimit)
+    : folder_(std::move(folder)), maxChunkBytes_(maxChunkBytes), quotaBytes_(quotaBytes),
+      idleLimit_(idleLimit), lastRecount_(Clock::now()) {
     if (!folder_.folder().empty()) {
         folder_.removeLeftovers();
-        usedBytes_ = folder_.usedBytes();
+        usedBytes_ = folder_.usedBytes().value_or(0);
     }
     idleSweep_.setSingleShot(true);
-    idleSweep_.setInterval(kIdleSweepInterval);
+    idleSweep_.setInterval(
+        std::chrono::duration_cast<std::chrono::milliseconds>(idleLimit_ / kIdleSweepsPerLimit));
     idleSweep_.callOnTimeout([this] {
         dropIdle(Clock::now());
         armIdleSweep();
@@ -29,9 +31,21 @@ void UploadSessions::armIdleSweep() {
     }
 }
 
+void UploadSessions::recount(Clock::time_point now) {
+    // Files may have been removed or added by hand since the last count.
+    if (folder_.folder().empty() || now - lastRecount_ < kRecountInterval) {
+        return;
+    }
+    lastRecount_ = now;
+    if (const auto used = folder_.usedBytes(kMaxRecountEntries)) {
+        usedBytes_ = *used;
+    }
+}
+
 void UploadSessions::start(std::int32_t userId, std::string_view serverPath,
                            Clock::time_point now) {
     drop(userId);
+    recount(now);
     const auto taken = [this](const std::string& name) {
         return std::any_of(open_.begin(), open_.end(),
                            [&](const auto& upload) { return upload.second.storedName == name; });
@@ -46,33 +60,58 @@ void UploadSessions::start(std::int32_t userId, std::string_view serverPath,
     armIdleSweep();
 }
 
+UploadSessions::Stored UploadSessions::check(const OpenUpload& upload, std::size_t chunkBytes,
+                                             std::int32_t declaredLength, Clock::time_point now) {
+    if (upload.failure != Stored::Written) {
+        return upload.failure;
+    }
+    if (declaredLength < 0) {
+        return Stored::BadLength;
+    }
+    const auto wanted = static_cast<std::size_t>(declaredLength);
+    if (wanted - std::min(chunkBytes, wanted) > kMaxZeroFillBytes) {
+        return Stored::ZeroFillTooLong;
+    }
+    if (wanted > maxChunkBytes_) {
+        return Stored::BadLength;
+    }
+    if (usedBytes_ + wanted > quotaBytes_) {
+        recount(now);
+    }
+    return usedBytes_ + wanted > quotaBytes_ ? Stored::OverQuota : Stored::Written;
+}
+
 UploadSessions::Stored UploadSessions::storeChunk(std::int32_t userId, std::string_view serverPath,
                                                   std::span<const std::uint8_t> chunk,
                                                   std::int32_t declaredLength,
                                                   Clock::time_point now) {
     const auto found = open_.find(userId);
     const auto name = UploadFolder::fileNameOf(serverPath);
-    if (declaredLength < 0 || static_cast<std::size_t>(declaredLength) > maxChunkBytes_ ||
-        found == open_.end() || !name || found->second.requestedName != *name) {
+    if (found == open_.end() || !name || found->second.requestedName != *name) {
         return Stored::Lost;
+    }
+    OpenUpload& upload = found->second;
+    if (const Stored refused = check(upload, chunk.size(), declaredLength, now);
+        refused != Stored::Written) {
+        return fail(upload, refused);
     }
     const auto wanted = static_cast<std::size_t>(declaredLength);
     chunk = chunk.first(std::min(chunk.size(), wanted));
-    const std::size_t zeroFill = wanted - chunk.size();
-    if (zeroFill > kMaxZeroFillBytes) {
-        return Stored::Lost;
-    }
-    if (usedBytes_ + wanted > quotaBytes_) {
-        drop(userId);
-        return Stored::OverQuota;
-    }
-    OpenUpload& upload = found->second;
     upload.lastChunk = now;
     upload.bytes += wanted;
     usedBytes_ += wanted;
-    // A chunk that cannot be written is lost; the client learns of it at
-    // EndFile, when the stored file cannot be played.
-    return upload.file.append(chunk, zeroFill) ? Stored::Written : Stored::Lost;
+    if (!upload.file.append(chunk, wanted - chunk.size())) {
+        return fail(upload, Stored::WriteFailed);
+    }
+    return Stored::Written;
+}
+
+UploadSessions::Stored UploadSessions::fail(OpenUpload& upload, Stored reason) {
+    // The file now misses data: it goes at once, and the upload stays
+    // failed until it is finished, restarted or forgotten.
+    removeFile(upload);
+    upload.failure = reason;
+    return reason;
 }
 
 std::optional<UploadSessions::Finished> UploadSessions::finish(std::int32_t userId,
@@ -82,18 +121,38 @@ std::optional<UploadSessions::Finished> UploadSessions::finish(std::int32_t user
     if (found == open_.end() || !name || found->second.requestedName != *name) {
         if (const auto stored = folder_.resolve(serverPath);
             stored && formats_.matches(stored->filename().string())) {
-            return Finished{stored->string(), false};
+            return Finished{stored->string(), false, 0};
         }
         return std::nullopt;
     }
     const std::string storedName = found->second.storedName;
+    const std::uint64_t bytes = found->second.bytes;
+    const bool failed = found->second.failure != Stored::Written;
     open_.erase(found); // closes the file
     armIdleSweep();
-    if (!formats_.matches(storedName) || !folder_.finish(storedName)) {
-        folder_.removeUnfinished(storedName);
+    if (failed) {
         return std::nullopt;
     }
-    return Finished{(folder_.folder() / storedName).string(), true};
+    if (!formats_.matches(storedName) || !folder_.finish(storedName)) {
+        folder_.removeUnfinished(storedName);
+        usedBytes_ -= std::min(bytes, usedBytes_);
+        return std::nullopt;
+    }
+    return Finished{(folder_.folder() / storedName).string(), true, bytes};
+}
+
+std::optional<UploadSessions::Stored> UploadSessions::takeFailure(std::int32_t userId,
+                                                                  std::string_view serverPath) {
+    const auto found = open_.find(userId);
+    const auto name = UploadFolder::fileNameOf(serverPath);
+    if (found == open_.end() || !name || found->second.requestedName != *name ||
+        found->second.failure == Stored::Written) {
+        return std::nullopt;
+    }
+    const Stored failure = found->second.failure;
+    open_.erase(found);
+    armIdleSweep();
+    return failure;
 }
 
 void UploadSessions::discard(const std::string& storedPath) {
@@ -111,7 +170,7 @@ std::size_t UploadSessions::dropIdle(Clock::time_point now) {
     std::size_t dropped = 0;
     for (auto upload = open_.begin(); upload != open_.end();) {
         const auto next = std::next(upload);
-        if (now - upload->second.lastChunk >= kIdleLimit) {
+        if (now - upload->second.lastChunk >= idleLimit_) {
             drop(upload->first);
             ++dropped;
         }
@@ -126,15 +185,24 @@ void UploadSessions::closeAll() {
     }
 }
 
+void UploadSessions::removeFile(OpenUpload& upload) {
+    upload.file.close();
+    if (!upload.storedName.empty()) {
+        folder_.removeUnfinished(upload.storedName);
+        // The name is free again for another upload.
+        upload.storedName.clear();
+    }
+    usedBytes_ -= std::min(upload.bytes, usedBytes_);
+    upload.bytes = 0;
+}
+
 void UploadSessions::drop(std::int32_t userId) {
     const auto found = open_.find(userId);
     if (found == open_.end()) {
         return;
     }
-    const std::string storedName = found->second.storedName;
-    usedBytes_ -= std::min(found->second.bytes, usedBytes_);
+    removeFile(found->second);
     open_.erase(found);
-    folder_.removeUnfinished(storedName);
     armIdleSweep();
 }
 

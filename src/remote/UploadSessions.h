@@ -1,10 +1,12 @@
 // Uploads in progress: one open upload per user, which owns its file.
 // StartFile creates a fresh unfinished file (numbered when the name is
 // taken), SendFile appends a chunk, EndFile renames it to its finished
-// name. An upload that is dropped (the user leaves, starts another, stays
-// silent too long, or passes the folder's quota) removes its file; so do
-// the unfinished files a previous run left. Every file lies in the one
-// upload folder.
+// name. An upload that is dropped (the user leaves, starts another, or stays
+// silent too long) removes its file; so do the unfinished files a previous
+// run left. An upload that fails (a chunk refused, past the folder's quota or
+// not written) removes its file at once but stays known as failed until the
+// user finishes it, starts another or goes, so no later chunk or EndFile is
+// taken for a success. Every file lies in the one upload folder.
 #pragma once
 
 #include <chrono>
@@ -35,27 +37,38 @@ public:
     static constexpr std::size_t kMaxZeroFillBytes = 64 * 1024;
     // An upload with no chunk for this long is dropped.
     static constexpr auto kIdleLimit = std::chrono::minutes(10);
-    // How often idle uploads are looked for, only while uploads are open.
-    static constexpr auto kIdleSweepInterval = std::chrono::minutes(1);
+    // Idle uploads are looked for this many times per idle limit, only
+    // while uploads are open.
+    static constexpr int kIdleSweepsPerLimit = 10;
+    // What the folder holds is listed again at most this often (files may be
+    // added or removed by hand), and only when it has at most this many
+    // entries: each costs a file-system lookup on the event loop.
+    static constexpr auto kRecountInterval = std::chrono::seconds(1);
+    static constexpr std::size_t kMaxRecountEntries = 256;
 
-    enum class Stored { Written, Lost, OverQuota };
+    // What became of a chunk. Lost: the user has no open upload of that
+    // path, nothing is written. The failures make the upload failed.
+    enum class Stored { Written, Lost, BadLength, ZeroFillTooLong, OverQuota, WriteFailed };
 
     // `maxChunkBytes`: the longest chunk length honoured, the size of the
     // largest message a client can send. Removes what a previous run left
     // unfinished.
     UploadSessions(std::filesystem::path folder, std::size_t maxChunkBytes,
-                   std::uint64_t quotaBytes = kDefaultQuotaBytes);
+                   std::uint64_t quotaBytes = kDefaultQuotaBytes,
+                   Clock::duration idleLimit = kIdleLimit);
 
     // Starts the user's upload of `serverPath` in a fresh file; an upload the
     // user had open is dropped. A refused name or a file that cannot be
-    // created leaves the user without an open upload.
+    // created leaves the user without an open upload. Counts what the folder
+    // holds again when the last count is old enough.
     void start(std::int32_t userId, std::string_view serverPath, Clock::time_point now);
 
     // Appends a chunk to the user's open upload of `serverPath`: exactly
     // `declaredLength` bytes, the chunk cut to it or padded with zeros. A
-    // negative length, one no message could carry, a fill past the bound or
-    // a path that is not the user's open upload writes nothing (Lost). A
-    // chunk that would pass the quota drops the upload (OverQuota).
+    // path that is not the user's open upload writes nothing (Lost). A
+    // negative length or one no message could carry, a fill past the bound, a
+    // chunk that would pass the quota or one that cannot be written fails the
+    // upload; a chunk of a failed upload gives the reason it failed.
     Stored storeChunk(std::int32_t userId, std::string_view serverPath,
                       std::span<const std::uint8_t> chunk, std::int32_t declaredLength,
                       Clock::time_point now);
@@ -63,16 +76,21 @@ public:
     struct Finished {
         std::string path;
         bool justFinished = false; // false: a file finished earlier
+        std::uint64_t bytes = 0;   // what the just finished upload stored
     };
     // Finishes the user's upload of `serverPath`; the stored file, or
     // nothing when the name is refused, is none of the audio formats a track
-    // may have, or the file cannot be finished. A
-    // path that is not the user's open upload names a finished file.
+    // may have, the upload failed, or the file cannot be finished. A path
+    // that is not the user's open upload names a finished file.
     [[nodiscard]] std::optional<Finished> finish(std::int32_t userId, std::string_view serverPath);
-    // A just finished upload that could not be played: removed.
+    // When the user's open upload of `serverPath` has failed: forgets it and
+    // gives the reason it failed, which is what its EndFile answers.
+    [[nodiscard]] std::optional<Stored> takeFailure(std::int32_t userId,
+                                                    std::string_view serverPath);
+    // A finished upload that cannot be played: removed.
     void discard(const std::string& storedPath);
 
-    // Drops the uploads with no chunk for `kIdleLimit`; how many.
+    // Drops the uploads with no chunk for the idle limit; how many.
     std::size_t dropIdle(Clock::time_point now);
     // The user has gone: its unfinished upload is removed.
     void forget(std::int32_t userId) { drop(userId); }
@@ -90,8 +108,14 @@ private:
         UploadFile file;
         std::uint64_t bytes = 0;
         Clock::time_point lastChunk;
+        Stored failure = Stored::Written; // Written while it has not failed
     };
 
+    [[nodiscard]] Stored check(const OpenUpload& upload, std::size_t chunkBytes,
+                               std::int32_t declaredLength, Clock::time_point now);
+    Stored fail(OpenUpload& upload, Stored reason);
+    void removeFile(OpenUpload& upload);
+    void recount(Clock::time_point now);
     void drop(std::int32_t userId);
     void armIdleSweep();
 
@@ -100,6 +124,8 @@ private:
     std::size_t maxChunkBytes_;
     std::uint64_t quotaBytes_;
     std::uint64_t usedBytes_ = 0;
+    Clock::duration idleLimit_;
+    Clock::time_point lastRecount_;
     std::unordered_map<std::int32_t, OpenUpload> open_;
     QTimer idleSweep_;
 };

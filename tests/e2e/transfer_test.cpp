@@ -65,6 +65,24 @@ TEST_F(Transfers, UploadOfAFileThatIsNotAudioIsReported) {
     EXPECT_TRUE(contains(missing.err, "not a readable file")) << missing.err;
 }
 
+TEST_F(Transfers, AnUploadRefusedMidwayReportsTheServersReason) {
+    ServerProcess small({QStringLiteral("--upload-quota"), QStringLiteral("64K")});
+    ASSERT_TRUE(small.ready());
+    ToneSpec tone;
+    tone.seconds = 6;
+    tone.bitrateKbps = 256;
+    const auto file = local_.path() / "too big.mp3";
+    ASSERT_TRUE(makeMp3(file, tone));
+    ASSERT_GT(std::filesystem::file_size(file), 2u * 64 * 1024);
+
+    const RemoteRun run = small.remote({"upload", path(file)});
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_TRUE(contains(run.err, "too big.mp3: Cannot store upload: the server's upload folder "
+                                  "is full"))
+        << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(small.uploadDir()));
+}
+
 TEST_F(Transfers, PictureIsSavedByteForByte) {
     ASSERT_EQ(
         server_.remote({"queue", "Aurora Vale", "Northern Lights", "01 Polar Morning"}).exitCode,

@@ -1,5 +1,6 @@
 // Hostile uploads against the real server: a few bytes on the wire asking for
-// a large zero fill, a flood of started uploads, unfinished files of an
+// a large zero fill, the quota as files come and go by hand, a flood of
+// started uploads, unfinished files of an
 // earlier run, two users uploading one name, and links planted in the upload
 // folder. A monitor user's round trip is measured while the attacks run.
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <thread>
 
 #include "ServerProcess.h"
 #include "net/CNDKArchive.h"
@@ -85,6 +87,15 @@ std::optional<CNDKMessage> replyTo(TestClient& client, std::string_view serverPa
     return received->back();
 }
 
+// The text of the "^Error" an EndFile of a failed upload gets.
+std::string endFileError(TestClient& client, std::string_view serverPath) {
+    if (!client.send(upload("EndFile", serverPath, "", 0, 0))) {
+        return {};
+    }
+    const auto reply = replyTo(client, serverPath);
+    return reply && textAt(*reply, 0) == "^Error" ? textAt(*reply, 1) : std::string();
+}
+
 // A user that keeps asking for a reply only it gets, timing each one.
 class Monitor {
 public:
@@ -124,9 +135,12 @@ TEST(UploadLimits, FewBytesCannotFillTheDiskAndTheQuotaRefusesWithAnError) {
     ASSERT_TRUE(monitor.joined());
     ASSERT_TRUE(joinAs(attacker, server.port(), "filler"));
 
-    // Empty chunks declaring 200 MiB each: nothing is written.
+    // Empty chunks declaring 200 MiB each: nothing is written, the sender is
+    // told, and the upload it cannot finish is refused at EndFile.
     constexpr std::int32_t kHugeLength = 200 << 20;
     constexpr int kHugeChunks = 20;
+    const std::string tooLong =
+        "Cannot store upload: a chunk may declare at most 65536 bytes more than it carries";
     std::size_t sent = 0;
     ASSERT_TRUE(attacker.send(upload("StartFile", "z.mp3", "", 0, 1)));
     ASSERT_TRUE(replyTo(attacker, "z.mp3"));
@@ -137,15 +151,20 @@ TEST(UploadLimits, FewBytesCannotFillTheDiskAndTheQuotaRefusesWithAnError) {
         ASSERT_TRUE(monitor.roundTrip());
         const auto reply = replyTo(attacker, "z.mp3");
         ASSERT_TRUE(reply);
-        EXPECT_EQ(textAt(*reply, 0), "^GetFileChunk");
+        EXPECT_EQ(textAt(*reply, 0), "^Error");
+        EXPECT_EQ(textAt(*reply, 1), tooLong);
     }
     std::cout << "zero fill: " << bytesIn(server.uploadDir()) << " bytes written for " << sent
               << " bytes sent\n";
     EXPECT_EQ(bytesIn(server.uploadDir()), 0u);
+    EXPECT_EQ(endFileError(attacker, "z.mp3"), tooLong);
+    EXPECT_EQ(namesIn(server.uploadDir()), std::vector<std::string>{"monitor.bin.part"});
 
     // Small fills are written until the folder's quota is reached; then the
     // sender is told and the partial file is removed.
     constexpr std::int32_t kFill = 64 * 1024;
+    ASSERT_TRUE(attacker.send(upload("StartFile", "z.mp3", "", 0, 1)));
+    ASSERT_TRUE(replyTo(attacker, "z.mp3"));
     std::string last;
     for (int i = 0; i < 32 && last != "^Error"; ++i) {
         ASSERT_TRUE(attacker.send(upload("SendFile", "z.mp3", "abc", kFill, 0)));
@@ -159,7 +178,49 @@ TEST(UploadLimits, FewBytesCannotFillTheDiskAndTheQuotaRefusesWithAnError) {
     }
     EXPECT_EQ(last, "^Error");
     EXPECT_EQ(namesIn(server.uploadDir()), std::vector<std::string>{"monitor.bin.part"});
+    // The upload stays failed: its EndFile queues nothing.
+    EXPECT_EQ(endFileError(attacker, "z.mp3"),
+              "Cannot store upload: the server's upload folder is full");
     std::cout << "monitor worst round trip: " << monitor.worstMs() << " ms\n";
+}
+
+// Sends chunks of `chunkBytes` until one is refused or `maxChunks` are
+// stored; how many were stored.
+int chunksStored(TestClient& client, std::string_view serverPath, std::size_t chunkBytes,
+                 int maxChunks) {
+    if (!client.send(upload("StartFile", serverPath, "", 0, 1)) || !replyTo(client, serverPath)) {
+        return -1;
+    }
+    const std::string chunk(chunkBytes, 'x');
+    for (int i = 0; i < maxChunks; ++i) {
+        const auto length = static_cast<std::int32_t>(chunkBytes);
+        if (!client.send(upload("SendFile", serverPath, chunk, length, 0))) {
+            return -1;
+        }
+        const auto reply = replyTo(client, serverPath);
+        if (!reply || textAt(*reply, 0) != "^GetFileChunk") {
+            return i;
+        }
+    }
+    return maxChunks;
+}
+
+TEST(UploadLimits, TheQuotaFollowsFilesAddedOrRemovedByHand) {
+    ServerProcess server({QStringLiteral("--upload-quota"), QStringLiteral("1M")});
+    ASSERT_TRUE(server.ready());
+    TestClient client;
+    ASSERT_TRUE(joinAs(client, server.port(), "uploader"));
+    // What the folder holds is counted again at most once a second.
+    constexpr auto kPastRecount = std::chrono::milliseconds(1100);
+    constexpr std::size_t kChunk = 32 * 1024;
+    const fs::path byHand = server.uploadDir() / "by hand.mp3";
+    ASSERT_TRUE(writeFile(byHand, std::string(960 * 1024, 'h')));
+    std::this_thread::sleep_for(kPastRecount);
+    // 64 KiB of room are left: two chunks.
+    EXPECT_EQ(chunksStored(client, "a.bin", kChunk, 8), 2);
+    fs::remove(byHand);
+    std::this_thread::sleep_for(kPastRecount);
+    EXPECT_EQ(chunksStored(client, "b.bin", kChunk, 24), 24);
 }
 
 TEST(UploadLimits, StartedUploadsDoNotPileUpAndLeftoversGoAtStart) {

@@ -39,17 +39,19 @@ ControllerHarness::ControllerHarness(Sound sound, net::CNDKHost::Limits limits) 
 
 ControllerHarness::ControllerHarness(std::unique_ptr<playback::SoundLibrary> sound, Setup setup)
     : sound_(std::move(sound)) {
-    createServer(setup.hostLimits);
+    createServer(setup.hostLimits, setup.uploadIdleLimit);
     for (std::size_t i = 0; i < setup.locations.size(); ++i) {
         server_->setLocation(static_cast<int>(i), setup.locations[i].string());
     }
     (void)start();
 }
 
-void ControllerHarness::createServer(net::CNDKHost::Limits limits) {
+void ControllerHarness::createServer(net::CNDKHost::Limits limits,
+                                     remote::UploadSessions::Clock::duration uploadIdleLimit) {
     remote::CServerDlg::Options options;
     options.uploadDir = uploadDir();
     options.hostLimits = limits;
+    options.uploadIdleLimit = uploadIdleLimit;
     server_ = std::make_unique<remote::CServerDlg>(*sound_, view_, std::move(options));
 }
 

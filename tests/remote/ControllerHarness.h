@@ -35,6 +35,8 @@ public:
     struct Setup {
         std::vector<std::filesystem::path> locations;
         net::CNDKHost::Limits hostLimits{};
+        remote::UploadSessions::Clock::duration uploadIdleLimit =
+            remote::UploadSessions::kIdleLimit;
     };
 
     // A controller that is not started yet.
@@ -76,7 +78,9 @@ public:
                         const std::string& artist = "Artist", const std::string& album = "Album");
 
 private:
-    void createServer(net::CNDKHost::Limits limits);
+    void createServer(net::CNDKHost::Limits limits,
+                      remote::UploadSessions::Clock::duration uploadIdleLimit =
+                          remote::UploadSessions::kIdleLimit);
 
     TempDir temp_;
     RecordingView view_;

@@ -1,14 +1,17 @@
-// Uploads over a real connection: the chunk replies, the length rules, the
-// queueing of the finished file under the client's names, and paths that try
-// to leave the upload folder.
+// Uploads over a real connection: the chunk replies, the length rules and the
+// failures they cause, the queueing of the finished file under the client's
+// names, paths that try to leave the upload folder, and idle removal.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "remote/ControllerHarness.h"
 #include "remote/UploadFolder.h"
+#include "remote/UploadSessions.h"
 
 namespace tembrel::test {
 namespace {
@@ -181,12 +184,42 @@ TEST_F(UploadTest, TheDeclaredLengthPadsOrCutsEachChunk) {
     (void)exchange(client_, textChunk);
     EXPECT_EQ(readAll(stored), std::string("12345\0\0\0ab\0\0\0\0", 14));
 
-    // Lengths no message could carry write nothing, but are still answered.
-    for (const std::int32_t absurd : {-1, -2147483647, 2147483647}) {
-        const auto reply = chunkReply(exchange(client_, sendFile("f.bin", "zz", absurd)));
-        EXPECT_EQ(nameOf(reply), "^GetFileChunk") << absurd;
+    // A fill of exactly the bound is written; one byte more fails the upload.
+    constexpr auto kBound = static_cast<std::int32_t>(remote::UploadSessions::kMaxZeroFillBytes);
+    EXPECT_EQ(nameOf(chunkReply(exchange(client_, sendFile("f.bin", "cd", 2 + kBound)))),
+              "^GetFileChunk");
+    EXPECT_EQ(readAll(stored).size(), 16u + kBound);
+    const std::string tooLong =
+        "Cannot store upload: a chunk may declare at most 65536 bytes more than it carries";
+    EXPECT_EQ(payloads(exchange(client_, sendFile("f.bin", "ef", 3 + kBound)), "^Error"),
+              Names{tooLong});
+}
+
+TEST_F(UploadTest, ARefusedChunkFailsTheUploadUpToItsEndFile) {
+    const std::string badLength = "Cannot store upload: the chunk length is not valid";
+    const std::string tooLong =
+        "Cannot store upload: a chunk may declare at most 65536 bytes more than it carries";
+    for (const auto& [absurd, text] : {std::pair{-1, badLength}, std::pair{-2147483647, badLength},
+                                       std::pair{2147483647, tooLong}}) {
+        upload("song.mp3", {20'000});
+        const auto refused = exchange(client_, sendFile("song.mp3", "zz", absurd));
+        EXPECT_EQ(chunkReply(refused).valueCount(), 0) << absurd;
+        EXPECT_EQ(payloads(refused, "^Error"), Names{text}) << absurd;
+        // The file missed data: it is gone, later chunks and the EndFile are
+        // refused with the same reason, and nothing is queued.
+        EXPECT_TRUE(fs::is_empty(served_->uploadDir())) << absurd;
+        EXPECT_EQ(payloads(exchange(client_, sendFile("song.mp3", "ok", 2)), "^Error"),
+                  Names{text});
+        const auto ended = exchange(client_, endFile("song.mp3", "C:\\Music\\A\\B\\song.mp3"));
+        EXPECT_EQ(payloads(ended, "^Error"), Names{text}) << absurd;
+        EXPECT_EQ(countNamed(ended, "^AddTrack"), 0);
+        EXPECT_TRUE(fs::is_empty(served_->uploadDir())) << absurd;
     }
-    EXPECT_EQ(readAll(stored).size(), 14u);
+    EXPECT_EQ(served_->server().playlist().count(), 0);
+    // The same name uploads whole afterwards.
+    upload("song.mp3", {65536});
+    const auto queued = exchange(client_, endFile("song.mp3", "C:\\Music\\A\\B\\song.mp3"));
+    EXPECT_EQ(payloads(queued, "^Error"), Names{"Track [song] Added to playlist"});
 }
 
 TEST_F(UploadTest, PathsNeverLeaveTheUploadFolder) {
@@ -239,6 +272,49 @@ TEST_F(UploadTest, AFullPlaylistRefusesTheFinishedUpload) {
     const auto refusedName = exchange(client_, endFile("..", "C:\\A\\B\\song.mp3"));
     EXPECT_EQ(payloads(refusedName, "^Error"), Names{"Cannot play track: Playlist is full"});
     EXPECT_EQ(served_->server().playlist().count(), 50);
+
+    // A whole upload finished while the playlist is full is refused the same
+    // way but kept, under its finished name; an empty one can never play.
+    upload("late.mp3", {65536});
+    const auto late = exchange(client_, endFile("late.mp3", "C:\\A\\B\\late.mp3"));
+    EXPECT_EQ(payloads(late, "^Error"), Names{"Cannot play track: Playlist is full"});
+    EXPECT_EQ(readAll(served_->uploadDir() / "late.mp3"), readAll(sources_->path() / "song.mp3"));
+    (void)exchange(client_, startFile("empty.mp3", 1));
+    const auto empty = exchange(client_, endFile("empty.mp3", "C:\\A\\B\\empty.mp3"));
+    EXPECT_EQ(payloads(empty, "^Error"), Names{"Cannot play track: Playlist is full"});
+    EXPECT_FALSE(fs::exists(served_->uploadDir() / "empty.mp3"));
+    EXPECT_FALSE(fs::exists(served_->uploadDir() / "empty.mp3.part"));
+}
+
+TEST(UploadIdle, AnUploadWithNoChunkForTheIdleLimitIsRemovedOnlyThen) {
+    ControllerHarness::Setup setup;
+    setup.uploadIdleLimit = std::chrono::milliseconds(800);
+    ControllerHarness served(silentSoundLibrary(), setup);
+    ASSERT_TRUE(served.started());
+    TestClient client;
+    ASSERT_FALSE(connectAndJoin(client, served.port(), "slow").empty());
+    const fs::path unfinished = served.uploadDir() / "slow.mp3.part";
+    (void)exchange(client, startFile("slow.mp3", 1));
+    // Chunks more often than the limit keep the upload, however long it takes.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    std::size_t sent = 0;
+    while (elapsed.elapsed() < 2000) {
+        ASSERT_EQ(nameOf(chunkReply(exchange(client, sendFile("slow.mp3", "abc", 3)))),
+                  "^GetFileChunk");
+        sent += 3;
+        pumpEvents(100);
+    }
+    EXPECT_EQ(readAll(unfinished).size(), sent);
+    // Then silence: the file goes within the limit and a sweep.
+    EXPECT_TRUE(waitUntil([&] { return !fs::exists(unfinished); }, 5000));
+    EXPECT_TRUE(fs::is_empty(served.uploadDir()));
+    // The upload is forgotten: a late chunk writes nothing and EndFile finds
+    // no file.
+    (void)exchange(client, sendFile("slow.mp3", "abc", 3));
+    const auto ended = exchange(client, endFile("slow.mp3", "C:\\A\\B\\slow.mp3"));
+    EXPECT_EQ(payloads(ended, "^Error"), Names{"Cannot play track: slow - File may use DRM"});
+    EXPECT_TRUE(fs::is_empty(served.uploadDir()));
 }
 
 TEST_F(UploadTest, StartFileReturnsValueFiveAsSentAndLeavesValueFourAlone) {

@@ -76,6 +76,10 @@ TEST(UploadFolder, WritesAFreshUnfinishedFileAndNumbersTakenNames) {
     EXPECT_EQ(uploads.removeLeftovers(), 2u);
     EXPECT_TRUE(fs::exists(uploads.folder() / "song.mp3"));
     EXPECT_EQ(uploads.usedBytes(), 70'008u);
+    // A listing is bounded: a folder with more entries is not counted.
+    ASSERT_TRUE(test::writeFile(uploads.folder() / "by hand.bin", "12"));
+    EXPECT_EQ(uploads.usedBytes(2), 70'010u);
+    EXPECT_FALSE(uploads.usedBytes(1));
 }
 
 TEST(UploadFolder, NeverWritesThroughALinkOrIntoAFolder) {

@@ -86,8 +86,12 @@ bool Session::barrier(std::vector<net::CNDKMessage>* replies) {
 }
 
 bool Session::awaitReply(protocol::Reply reply, net::CNDKMessage& out) {
+    return awaitReply(reply, reply, out);
+}
+
+bool Session::awaitReply(protocol::Reply reply, protocol::Reply refusal, net::CNDKMessage& out) {
     while (connection_.receive(out)) {
-        if (protocol::isReply(out, reply)) {
+        if (protocol::isReply(out, reply) || protocol::isReply(out, refusal)) {
             return true;
         }
         tracker_.apply(out);

@@ -44,6 +44,9 @@ public:
     [[nodiscard]] bool send(const net::CNDKMessage& message);
     // Waits for the next `reply`; other messages only update the status.
     [[nodiscard]] bool awaitReply(protocol::Reply reply, net::CNDKMessage& out);
+    // Waits for the next `reply` or `refusal`, whichever comes first.
+    [[nodiscard]] bool awaitReply(protocol::Reply reply, protocol::Reply refusal,
+                                  net::CNDKMessage& out);
     // Waits up to `wait` for any message (for live views).
     [[nodiscard]] BlockingConnection::Wait poll(net::CNDKMessage& out,
                                                 std::chrono::milliseconds wait);

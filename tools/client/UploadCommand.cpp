@@ -21,6 +21,49 @@ struct UploadResult {
     std::string message;
 };
 
+// Sends one upload message and waits until the server asks for the next
+// chunk. False when the connection failed; a refusal ("^Error": the upload
+// failed on the server) leaves its text in `refusal`.
+bool requestChunk(Session& session, const net::CNDKMessage& message, std::string& refusal) {
+    net::CNDKMessage reply;
+    if (!session.send(message) ||
+        !session.awaitReply(protocol::Reply::GetFileChunk, protocol::Reply::Error, reply)) {
+        return false;
+    }
+    if (protocol::isReply(reply, protocol::Reply::Error)) {
+        refusal = protocol::payloadOf(reply);
+    }
+    return true;
+}
+
+// Sends the file's chunks after StartFile was answered, each when the server
+// asks for it. False when the connection failed; a refusal stops the upload
+// with its text in `refusal`.
+bool sendChunks(Context& context, std::ifstream& in, const std::string& serverPath,
+                std::int32_t number, std::uintmax_t size, std::string& refusal) {
+    const bool drawProgress = !context.output().json() && ::isatty(STDERR_FILENO) == 1;
+    ProgressBar progress(context.output().err(), drawProgress, serverPath);
+    std::vector<std::uint8_t> chunk(kChunkBytes);
+    std::uint64_t sent = 0;
+    progress.update(0, size);
+    while (in && refusal.empty()) {
+        in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) {
+            break;
+        }
+        net::CNDKMessage message =
+            protocol::uploadMessage(protocol::Command::SendFile, serverPath, number);
+        protocol::putChunk(message, std::span(chunk.data(), got));
+        if (!requestChunk(context.session(), message, refusal)) {
+            return false;
+        }
+        sent += got;
+        progress.update(sent, size);
+    }
+    return true;
+}
+
 // Sends one file. False only when the connection failed; a file that cannot
 // be read or is refused by the server is a result.
 bool uploadFile(Context& context, const fs::path& file, std::int32_t number, UploadResult& result) {
@@ -34,30 +77,19 @@ bool uploadFile(Context& context, const fs::path& file, std::int32_t number, Upl
     Session& session = context.session();
     // The server keeps only the last part of this path, inside its upload folder.
     const std::string serverPath = file.filename().string();
-    net::CNDKMessage reply;
-    if (!session.send(protocol::uploadMessage(protocol::Command::StartFile, serverPath, number)) ||
-        !session.awaitReply(protocol::Reply::GetFileChunk, reply)) {
+    if (!requestChunk(session,
+                      protocol::uploadMessage(protocol::Command::StartFile, serverPath, number),
+                      result.message)) {
         return false;
     }
-    const bool drawProgress = !context.output().json() && ::isatty(STDERR_FILENO) == 1;
-    ProgressBar progress(context.output().err(), drawProgress, serverPath);
-    std::vector<std::uint8_t> chunk(kChunkBytes);
-    std::uint64_t sent = 0;
-    progress.update(0, size);
-    while (in) {
-        in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0) {
-            break;
-        }
-        net::CNDKMessage message =
-            protocol::uploadMessage(protocol::Command::SendFile, serverPath, number);
-        protocol::putChunk(message, std::span(chunk.data(), got));
-        if (!session.send(message) || !session.awaitReply(protocol::Reply::GetFileChunk, reply)) {
-            return false;
-        }
-        sent += got;
-        progress.update(sent, size);
+    if (!result.message.empty()) {
+        return true;
+    }
+    if (!sendChunks(context, in, serverPath, number, size, result.message)) {
+        return false;
+    }
+    if (!result.message.empty()) {
+        return true; // refused: the server has removed what it stored
     }
     if (in.bad()) {
         result.message = "reading " + file.string() + " failed";
