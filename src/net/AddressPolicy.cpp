@@ -12,8 +12,9 @@ constexpr std::string_view kLocalNetworks[] = {
     "fc00::/7",    "169.254.0.0/16", "fe80::/10",  "100.64.0.0/10",
 };
 
-// The plain IPv4 address of an IPv4-mapped IPv6 one; others unchanged.
-[[nodiscard]] QHostAddress unmapped(const QHostAddress& address) {
+} // namespace
+
+QHostAddress AddressPolicy::unmapped(const QHostAddress& address) {
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         bool isMapped = false;
         const quint32 v4 = address.toIPv4Address(&isMapped);
@@ -23,8 +24,6 @@ constexpr std::string_view kLocalNetworks[] = {
     }
     return address;
 }
-
-} // namespace
 
 AddressPolicy AddressPolicy::localNetworks() {
     std::vector<Network> networks;

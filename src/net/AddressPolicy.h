@@ -25,6 +25,10 @@ public:
     // when the text is none of these.
     [[nodiscard]] static std::optional<Network> parseNetwork(std::string_view text);
 
+    // The IPv4 address an IPv4-mapped IPv6 one (::ffff:a.b.c.d) carries;
+    // any other address unchanged.
+    [[nodiscard]] static QHostAddress unmapped(const QHostAddress& address);
+
     // An empty list allows nobody.
     explicit AddressPolicy(std::vector<Network> networks) noexcept
         : networks_(std::move(networks)) {}

@@ -58,8 +58,8 @@ const std::vector<QHostAddress>& CNDKHost::listenAddresses() const noexcept {
     return impl_->listenAddresses();
 }
 
-bool CNDKHost::allowsPeer(const QHostAddress& address) {
-    return impl_->allowsPeer(address);
+bool CNDKHost::allowsPeer(const QHostAddress& address, std::string_view cause) {
+    return impl_->allowsPeer(address, cause);
 }
 
 void CNDKHost::setConnectionLog(std::function<void(std::string_view line)> sink) {

@@ -84,8 +84,9 @@ public:
     [[nodiscard]] const std::vector<QHostAddress>& listenAddresses() const noexcept;
     // For front ends other than the TCP listener (the web server): whether a
     // peer at `address` may connect, asked before anything is served to it.
-    // A refusal is logged like the listener's.
-    [[nodiscard]] bool allowsPeer(const QHostAddress& address);
+    // A refusal is logged like the listener's, with `cause` as its reason
+    // (naming the front end, so that its refusals are told apart).
+    [[nodiscard]] bool allowsPeer(const QHostAddress& address, std::string_view cause);
     // Receives the lines about refused connections (not allowed, or no room
     // for another user), at most one a minute per address and cause.
     void setConnectionLog(std::function<void(std::string_view line)> sink);

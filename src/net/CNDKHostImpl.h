@@ -44,7 +44,7 @@ public:
     [[nodiscard]] const std::vector<QHostAddress>& listenAddresses() const noexcept {
         return exposure_.listenAddresses;
     }
-    [[nodiscard]] bool allowsPeer(const QHostAddress& address);
+    [[nodiscard]] bool allowsPeer(const QHostAddress& address, std::string_view cause);
     void setConnectionLog(RefusalLog::Sink sink) { refusals_.setSink(std::move(sink)); }
 
     std::int32_t admitUser(std::unique_ptr<UserTransport> transport);

@@ -106,11 +106,11 @@ int CNDKHost::Impl::listeningPort() const noexcept {
     return listeners_.empty() ? -1 : static_cast<int>(listeners_.front()->serverPort());
 }
 
-bool CNDKHost::Impl::allowsPeer(const QHostAddress& address) {
+bool CNDKHost::Impl::allowsPeer(const QHostAddress& address, std::string_view cause) {
     if (exposure_.allowed.allows(address)) {
         return true;
     }
-    refusals_.refused(address, kNotAllowed);
+    refusals_.refused(address, cause);
     return false;
 }
 
@@ -124,7 +124,7 @@ void CNDKHost::Impl::onNewConnection(QTcpServer& listener) {
         // The listener is destroyed when the host stops; the connection must
         // outlive it.
         tcp->setParent(&context_);
-        if (!allowsPeer(tcp->peerAddress())) {
+        if (!allowsPeer(tcp->peerAddress(), kNotAllowed)) {
             // Closed before anything is read or sent; no id is used.
             tcp->abort();
             tcp->deleteLater();

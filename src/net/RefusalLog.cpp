@@ -3,6 +3,8 @@
 
 #include <iterator>
 
+#include "net/AddressPolicy.h"
+
 namespace tembrel::net {
 
 void RefusalLog::forgetExpired(Clock::time_point now) {
@@ -16,8 +18,11 @@ void RefusalLog::refused(const QHostAddress& address, std::string_view cause,
     if (!sink_) {
         return;
     }
-    const std::string who =
-        address.isNull() ? std::string("an unknown address") : address.toString().toStdString();
+    // A dual-stack listener reports IPv4 peers as ::ffff:a.b.c.d; the log
+    // names them as the IPv4 addresses they are.
+    const std::string who = address.isNull()
+                                ? std::string("an unknown address")
+                                : AddressPolicy::unmapped(address).toString().toStdString();
     auto key = std::make_pair(who, std::string(cause));
     auto it = entries_.find(key);
     if (it != entries_.end() && now - it->second.logged < kInterval) {

@@ -1,17 +1,23 @@
-// Standard-output view of the headless server: every log line as it is
-// appended, and notices that the window would show in a message box.
+// Console view of the headless server: every log line as it is appended,
+// and notices that the window would show in a message box.
 #include "shell/HeadlessConsole.h"
+
+#include <chrono>
 
 namespace tembrel::shell {
 
-void HeadlessConsole::writeLine(std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+void HeadlessConsole::write(LogLevel level, std::string_view line) {
+    std::string text = logPrefix(level, style_, std::chrono::system_clock::now());
+    text.reserve(text.size() + line.size() + 1);
+    text += line;
+    text += '\n';
+    std::FILE* stream = level == LogLevel::Error ? err_ : out_;
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
 }
 
 void HeadlessConsole::logLineAppended(std::string_view line) {
-    writeLine(line);
+    write(levelOf(line), line);
 }
 
 void HeadlessConsole::userListChanged(const std::vector<std::string>& /*lines*/,
@@ -25,18 +31,17 @@ void HeadlessConsole::hostingChanged(bool /*hosting*/) {
     // The log's "The server is started." / "The server is stopped." say it.
 }
 
-void HeadlessConsole::showNotice(std::string_view caption, std::string_view text,
-                                 NoticeKind /*kind*/) {
+void HeadlessConsole::showNotice(std::string_view caption, std::string_view text, NoticeKind kind) {
     std::string line;
     line.reserve(caption.size() + text.size() + 2);
     line += caption;
     line += ": ";
     line += text;
-    writeLine(line);
+    write(kind == NoticeKind::Error ? LogLevel::Error : LogLevel::Info, line);
 }
 
 void HeadlessConsole::portIntegerRequired() {
-    writeLine("Tembrel Server: The port must be a whole number.");
+    write(LogLevel::Error, "Tembrel Server: The port must be a whole number.");
 }
 
 void HeadlessConsole::spectrumCheckChanged(int /*dspCode*/) {}

@@ -1,11 +1,12 @@
-// Runs the server without a window: log lines on standard output, SIGINT and
+// Runs the server without a window: log lines on the console, SIGINT and
 // SIGTERM end it after the exit steps, SIGHUP rescans the library while users
 // stay connected (and starts a stopped server).
 #include "shell/HeadlessMain.h"
 
 #include <QCoreApplication>
+#include <QString>
 
-#include <cstdio>
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -24,15 +25,46 @@ namespace {
 // manager sees the failure.
 constexpr int kCannotListenExitCode = 1;
 
-// Says why listening failed, in the log and on standard error.
+// Says why listening failed (an error, so on standard error).
 void reportCannotListen(HeadlessConsole& console, remote::CServerDlg& controller) {
     const std::string& reason = controller.listenError();
-    const std::string line =
-        "Cannot start the server: " +
-        (reason.empty() ? std::string("the port is not a whole number") : reason);
-    console.logLineAppended(line);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    console.write(LogLevel::Error,
+                  "Cannot start the server: " +
+                      (reason.empty() ? std::string("the port is not a whole number") : reason));
 }
+
+// While it lives, Qt's own messages (warnings of its network classes, say)
+// go to the console with their levels, like the server's lines.
+class QtMessagesToConsole {
+public:
+    explicit QtMessagesToConsole(HeadlessConsole& console) {
+        console_ = &console;
+        previous_ = qInstallMessageHandler(&route);
+    }
+    ~QtMessagesToConsole() {
+        qInstallMessageHandler(previous_);
+        console_ = nullptr;
+    }
+    QtMessagesToConsole(const QtMessagesToConsole&) = delete;
+    QtMessagesToConsole& operator=(const QtMessagesToConsole&) = delete;
+
+private:
+    static void route(QtMsgType type, const QMessageLogContext& /*context*/,
+                      const QString& message) {
+        HeadlessConsole* console = console_;
+        if (console == nullptr) {
+            return;
+        }
+        const LogLevel level = type == QtCriticalMsg || type == QtFatalMsg ? LogLevel::Error
+                               : type == QtWarningMsg                      ? LogLevel::Warning
+                                                                           : LogLevel::Info;
+        console->write(level, message.toStdString());
+    }
+
+    // Qt calls the handler from any thread; the console writes each line at once.
+    static inline std::atomic<HeadlessConsole*> console_{nullptr};
+    QtMessageHandler previous_ = nullptr;
+};
 
 [[nodiscard]] std::string_view environment(const char* name) {
     const char* value = std::getenv(name);
@@ -52,6 +84,7 @@ bool displayAvailable() {
 int runHeadless(int argc, char** argv, const ServerOptions& options) {
     QCoreApplication app(argc, argv);
     HeadlessConsole console;
+    const QtMessagesToConsole qtMessages(console);
     ServerApp server(options, console);
     const ServiceNotifier service;
 
@@ -71,7 +104,8 @@ int runHeadless(int argc, char** argv, const ServerOptions& options) {
             service.ready();
         });
     if (!signalWatcher.isActive()) {
-        console.logLineAppended("Signals cannot be watched: SIGTERM ends the server at once.");
+        console.write(LogLevel::Warning,
+                      "Signals cannot be watched: SIGTERM ends the server at once.");
     }
 
     server.initialise();

@@ -29,6 +29,11 @@ void HttpListener::incomingConnection(qintptr descriptor) {
         ::close(static_cast<int>(descriptor));
         return;
     }
+    if (allows_ && !allows_(socket->peerAddress())) {
+        socket->abort();
+        delete socket;
+        return;
+    }
     ++open_;
     connect(socket, &QObject::destroyed, this, [this] { --open_; });
     // Restarted by every arrival; a WebSocket user may stay quiet for hours.

@@ -2,12 +2,16 @@
 // most kMaxConnections open connections (further ones are closed at once, so
 // the process never runs out of file descriptors for its TCP users), and a
 // connection that has not become a WebSocket is closed after kIdleTimeout
-// without a request.
+// without a request. A peer the allow-list refuses is closed before anything
+// is read from it or sent to it.
 #pragma once
 
+#include <QHostAddress>
 #include <QTcpServer>
 
 #include <chrono>
+#include <functional>
+#include <utility>
 
 class QTcpSocket;
 
@@ -18,7 +22,12 @@ public:
     static constexpr int kMaxConnections = 256;
     static constexpr std::chrono::milliseconds kIdleTimeout{60'000};
 
-    explicit HttpListener(QObject* parent) : QTcpServer(parent) {}
+    // Whether a peer at this address may be served.
+    using PeerCheck = std::function<bool(const QHostAddress&)>;
+
+    // An empty `allows` lets every peer in.
+    HttpListener(QObject* parent, PeerCheck allows)
+        : QTcpServer(parent), allows_(std::move(allows)) {}
 
     // From now on `socket` is a WebSocket user's: idle time no longer ends it.
     static void markUpgraded(QTcpSocket& socket);
@@ -29,6 +38,7 @@ protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    PeerCheck allows_;
     int open_ = 0;
 };
 

@@ -61,13 +61,22 @@ WebFront::~WebFront() {
     }
 }
 
-bool WebFront::listen(int port) {
-    auto server = std::make_unique<HttpListener>(this);
-    if (!server->listen(QHostAddress::Any, static_cast<quint16>(port))) {
-        return false;
+bool WebFront::listen(int port, const std::vector<QHostAddress>& addresses) {
+    const std::vector<QHostAddress> every{QHostAddress(QHostAddress::Any)};
+    std::vector<std::unique_ptr<HttpListener>> listeners;
+    int bound = port;
+    for (const QHostAddress& address : addresses.empty() ? every : addresses) {
+        auto server = std::make_unique<HttpListener>(this, handlers_.allowsPeer);
+        if (!server->listen(address, static_cast<quint16>(bound))) {
+            return false;
+        }
+        bound = server->serverPort();
+        listeners.push_back(std::move(server));
     }
-    port_ = server->serverPort();
-    bind(server.release());
+    port_ = bound;
+    for (auto& server : listeners) {
+        bind(server.release());
+    }
     return true;
 }
 

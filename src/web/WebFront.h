@@ -6,9 +6,12 @@
 #include <QAbstractHttpServer>
 #include <QHttpServerResponder>
 
+#include <QHostAddress>
+
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "web/PageFiles.h"
 
@@ -22,6 +25,10 @@ public:
     static constexpr std::string_view kWebSocketPath = "/ws";
 
     struct Handlers {
+        // Whether a peer at this address may be served at all; one that may
+        // not is closed before its request is read (page and WebSocket
+        // alike). Empty: everyone may.
+        std::function<bool(const QHostAddress&)> allowsPeer;
         // Whether WebSocket users are welcome now (the server is running).
         std::function<bool()> accepting;
         // Each upgraded WebSocket, to be admitted as a user.
@@ -31,9 +38,10 @@ public:
     WebFront(PageFiles files, Handlers handlers);
     ~WebFront() override;
 
-    // Listens on every local address (IPv4 and IPv6); port 0 picks a free
-    // port. False when the port cannot be bound.
-    [[nodiscard]] bool listen(int port);
+    // Listens on each of `addresses` (none: every local address, IPv4 and
+    // IPv6); port 0 picks a free port, which every address then shares.
+    // False, listening nowhere, when one cannot be bound.
+    [[nodiscard]] bool listen(int port, const std::vector<QHostAddress>& addresses);
     // The bound port, or -1 when not listening.
     [[nodiscard]] int port() const noexcept { return port_; }
 

@@ -12,6 +12,9 @@ namespace tembrel::web {
 namespace {
 
 constexpr std::string_view kProtocolTablePath = "/protocol.json";
+// The reason in the log line about a peer the allow-list keeps off the web
+// port; the TCP listener's own line says "address not allowed".
+constexpr std::string_view kNotAllowedHere = "address not allowed on the web port";
 
 } // namespace
 
@@ -26,6 +29,9 @@ WebRemote::WebRemote(net::CNDKHost& host, Options options)
               contentTypeFor(kProtocolTablePath), true);
 
     WebFront::Handlers handlers;
+    handlers.allowsPeer = [this](const QHostAddress& address) {
+        return host_.allowsPeer(address, kNotAllowedHere);
+    };
     handlers.accepting = [this] {
         return host_.isHosting();
     };
@@ -40,7 +46,7 @@ WebRemote::WebRemote(net::CNDKHost& host, Options options)
 WebRemote::~WebRemote() = default;
 
 bool WebRemote::listen(int port) {
-    return front_->listen(port);
+    return front_->listen(port, host_.listenAddresses());
 }
 
 int WebRemote::port() const noexcept {

@@ -35,8 +35,9 @@ public:
     WebRemote(const WebRemote&) = delete;
     WebRemote& operator=(const WebRemote&) = delete;
 
-    // Listens on every local address; port 0 picks a free port. False when
-    // the port cannot be bound.
+    // Listens where the host's TCP listener does (its listen addresses, or
+    // every local address); port 0 picks a free port. False when the port
+    // cannot be bound. Peers are admitted by the host's allow-list.
     [[nodiscard]] bool listen(int port);
     // The bound port, or -1.
     [[nodiscard]] int port() const noexcept;

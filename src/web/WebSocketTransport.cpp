@@ -136,6 +136,10 @@ bool WebSocketTransport::isConnected() const {
     return !closed_ && socket_ != nullptr && socket_->state() == QAbstractSocket::ConnectedState;
 }
 
+QHostAddress WebSocketTransport::peerAddress() const {
+    return socket_ != nullptr ? socket_->peerAddress() : QHostAddress();
+}
+
 std::size_t WebSocketTransport::backlog() const {
     return socket_ != nullptr ? static_cast<std::size_t>(socket_->bytesToWrite()) : 0;
 }
@@ -165,8 +169,16 @@ void WebSocketTransport::close(CloseMode mode) {
     QObject::disconnect(socket_.data(), nullptr, &context_, nullptr);
     if (events_ == nullptr) {
         // Refused at admission: the browser learns why from the close code.
-        socket_->close(static_cast<QWebSocketProtocol::CloseCode>(kRefusedCloseCode),
-                       QStringLiteral("The jukebox is full"));
+        // Admission happens inside Qt's handshake handling, which has one
+        // more handshake call for this socket queued; closing only after it
+        // has run spares it reading a closed socket.
+        QMetaObject::invokeMethod(
+            socket_.data(),
+            [socket = socket_.data()] {
+                socket->close(static_cast<QWebSocketProtocol::CloseCode>(kRefusedCloseCode),
+                              QStringLiteral("The jukebox is full"));
+            },
+            Qt::QueuedConnection);
     } else if (mode == CloseMode::Graceful) {
         socket_->close(QWebSocketProtocol::CloseCodeNormal);
     } else {

@@ -48,6 +48,7 @@ public:
 
     [[nodiscard]] const net::MessageEncoding& encoding() const noexcept override;
     [[nodiscard]] bool isConnected() const override;
+    [[nodiscard]] QHostAddress peerAddress() const override;
     [[nodiscard]] std::size_t backlog() const override;
     void queue(std::span<const std::uint8_t> encodedMessage) override;
     [[nodiscard]] bool hasQueued() const noexcept override { return hasQueued_; }

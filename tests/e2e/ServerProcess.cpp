@@ -1,6 +1,8 @@
 // Starting and stopping the real server, and running the real client.
 #include "ServerProcess.h"
 
+#include "support/LogLines.h"
+
 #include <signal.h>
 
 #include <QTcpServer>
@@ -160,7 +162,8 @@ bool ServerProcess::signal(int number) const {
 
 std::string ServerProcess::log() {
     std::ifstream in(dir_.path() / "server.log", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return logMessages(
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
 }
 
 RemoteRun ServerProcess::remote(const QStringList& arguments, int timeoutMs) const {

@@ -49,7 +49,8 @@ public:
     [[nodiscard]] std::filesystem::path settingsFile() const {
         return dir_.path() / "settings.ini";
     }
-    // Everything the server wrote so far (its log), for failure messages.
+    // Everything the server wrote so far (its log), each line without the
+    // time and level in front.
     [[nodiscard]] std::string log();
 
     // Runs tembrel-remote --port <port> --name e2e <arguments>.

@@ -19,6 +19,22 @@ namespace {
 constexpr int kMaxUsers = 20;
 constexpr int kWaitMs = 5000;
 
+// The raw answer to `request` (sent as is) on the web port, read until the
+// server closes the connection or the head has arrived.
+[[nodiscard]] std::string httpExchange(int webPort, const std::string& request) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(webPort));
+    if (!socket.waitForConnected(kWaitMs)) {
+        return {};
+    }
+    socket.write(request.data(), static_cast<qint64>(request.size()));
+    std::string answer;
+    while (answer.find("\r\n\r\n") == std::string::npos && socket.waitForReadyRead(kWaitMs)) {
+        answer += socket.readAll().toStdString();
+    }
+    return answer;
+}
+
 // A server with its web remote on a free port.
 class WebRemoteTest : public ::testing::Test {
 protected:
@@ -31,34 +47,20 @@ protected:
         }
     }
 
-    // The raw answer to `request` (sent as is), read until the server closes
-    // the connection or the head has arrived.
-    [[nodiscard]] std::string exchange(const std::string& request) const {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(webPort_));
-        if (!socket.waitForConnected(kWaitMs)) {
-            return {};
-        }
-        socket.write(request.data(), static_cast<qint64>(request.size()));
-        std::string answer;
-        while (answer.find("\r\n\r\n") == std::string::npos && socket.waitForReadyRead(kWaitMs)) {
-            answer += socket.readAll().toStdString();
-        }
-        return answer;
-    }
-
     [[nodiscard]] std::string get(const std::string& path,
                                   const std::string& method = "GET") const {
-        return exchange(method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" +
-                        std::to_string(webPort_) + "\r\nConnection: close\r\n\r\n");
+        return httpExchange(webPort_, method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                          std::to_string(webPort_) +
+                                          "\r\nConnection: close\r\n\r\n");
     }
 
     [[nodiscard]] std::string upgrade(const std::string& origin) const {
-        return exchange("GET /ws HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(webPort_) +
-                        "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-                        "Sec-WebSocket-Version: 13\r\nOrigin: " +
-                        origin + "\r\n\r\n");
+        return httpExchange(webPort_,
+                            "GET /ws HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(webPort_) +
+                                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                "Sec-WebSocket-Version: 13\r\nOrigin: " +
+                                origin + "\r\n\r\n");
     }
 
     [[nodiscard]] std::unique_ptr<TestClient> tcpUser(const std::string& name) const {
@@ -126,8 +128,8 @@ TEST_F(WebRemoteTest, ServesOnlyThePageFiles) {
     }
     EXPECT_TRUE(startsWith(get("/", "POST"), "HTTP/1.1 405 "));
     EXPECT_TRUE(startsWith(get("/ws"), "HTTP/1.1 426 "));
-    EXPECT_TRUE(startsWith(exchange("garbage\r\n\r\n"), "HTTP/1.1 4") ||
-                exchange("garbage\r\n\r\n").empty());
+    EXPECT_TRUE(startsWith(httpExchange(webPort_, "garbage\r\n\r\n"), "HTTP/1.1 4") ||
+                httpExchange(webPort_, "garbage\r\n\r\n").empty());
 }
 
 TEST_F(WebRemoteTest, HoldsABoundedNumberOfHttpConnections) {
@@ -229,6 +231,37 @@ TEST_F(WebRemoteTest, WebUsersCountTowardTheUserLimit) {
     ASSERT_TRUE(tcp.front()->receiveUntil(
         [](const auto& m) { return m.id() == 1 && named(m, "web"); }, kWaitMs));
     EXPECT_TRUE(webUser("again"));
+}
+
+// With loopback left off the allow-list, the web port serves a loopback peer
+// nothing (neither the page nor a WebSocket), the log says so once, and the
+// port is bound only where --listen says.
+TEST(WebRemoteExposure, PeersOffTheAllowListAreClosedUnserved) {
+    const int webPort = freePort();
+    ServerProcess server(
+        {"--web-port", QString::number(webPort), "--allow", "10.0.0.0/8", "--listen", "127.0.0.1"});
+    ASSERT_TRUE(server.ready()) << server.log();
+
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(webPort) + "\r\n";
+    EXPECT_EQ(httpExchange(webPort, "GET / HTTP/1.1\r\n" + host + "\r\n"), "");
+    EXPECT_EQ(httpExchange(webPort, "GET /ws HTTP/1.1\r\n" + host +
+                                        "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                                        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                        "Sec-WebSocket-Version: 13\r\n\r\n"),
+              "");
+    WebClient browser(webPort);
+    EXPECT_FALSE(browser.open());
+
+    QTcpSocket v6;
+    v6.connectToHost(QHostAddress(QHostAddress::LocalHostIPv6), static_cast<quint16>(webPort));
+    EXPECT_FALSE(v6.waitForConnected(1000)) << "the web port is bound on ::1 too";
+
+    const std::string log = server.log();
+    const std::string line =
+        "Connection from 127.0.0.1 refused: address not allowed on the web port.";
+    const std::size_t first = log.find(line);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(line, first + 1), std::string::npos) << "logged more than once:\n" << log;
 }
 
 } // namespace

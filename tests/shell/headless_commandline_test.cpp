@@ -151,22 +151,33 @@ TEST(DisplayCheck, NeedsADisplayOrANamedPlatform) {
     EXPECT_TRUE(displayAvailable());
 }
 
+[[nodiscard]] std::string contents(std::FILE* file) {
+    std::rewind(file);
+    std::string text(256, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
+    return text;
+}
+
 TEST(HeadlessConsoleView, PrintsLogLinesAndNoticesButNotTheStatusLine) {
     std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
     ASSERT_NE(out, nullptr);
+    ASSERT_NE(err, nullptr);
     {
-        HeadlessConsole console(out);
+        HeadlessConsole console(LogStyle::Journal, out, err);
         console.logLineAppended("Start Listening");
         console.statusLineChanged("CPU Usage: 1.00");
+        console.logLineAppended("Connection from 192.0.2.7 refused: address not allowed.");
         console.showNotice("Loading a song", "File not found",
                            remote::ServerView::NoticeKind::Error);
+        console.logLineAppended("Location /music: nothing found (missing)");
         console.userListChanged({"anna"}, 0);
     }
-    std::rewind(out);
-    std::string text(256, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), out));
-    std::fclose(out);
-    EXPECT_EQ(text, "Start Listening\nLoading a song: File not found\n");
+    EXPECT_EQ(contents(out), "<6>Start Listening\n"
+                             "<4>Connection from 192.0.2.7 refused: address not allowed.\n");
+    EXPECT_EQ(contents(err), "<3>Loading a song: File not found\n"
+                             "<3>Location /music: nothing found (missing)\n");
 }
 
 } // namespace

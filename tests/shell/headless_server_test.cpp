@@ -1,6 +1,7 @@
 // The tembrel-server binary run headless as a child process: flags, start-up
 // on a given port with given Locations, a client session, SIGHUP rescanning
-// and SIGTERM ending cleanly with the exit settings stored.
+// and SIGTERM ending cleanly with the exit settings stored, and the form of
+// its log lines.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -11,6 +12,7 @@
 
 #include "shell/SettingsStore.h"
 #include "support/AudioFixtures.h"
+#include "support/LogLines.h"
 #include "support/TestClient.h"
 
 namespace tembrel::test {
@@ -26,13 +28,19 @@ constexpr int kWaitMs = 10'000;
     return probe.serverPort();
 }
 
-// A running server process whose standard output is collected line by line.
+// A running server process whose standard output is collected line by line,
+// each line as its message (without the time and level in front).
 class ServerProcess {
 public:
-    explicit ServerProcess(const QStringList& args) {
+    // `journal`: run as systemd runs a service that logs to the journal.
+    explicit ServerProcess(const QStringList& args, bool journal = false) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("SDL_AUDIODRIVER", "dummy");
+        env.remove("JOURNAL_STREAM");
+        if (journal) {
+            env.insert("JOURNAL_STREAM", "8:12345");
+        }
         process_.setProcessEnvironment(env);
         process_.setProcessChannelMode(QProcess::SeparateChannels);
         process_.start(TEMBREL_SERVER_BINARY, args);
@@ -64,6 +72,11 @@ public:
         read();
         return lines_;
     }
+    // The lines as written, prefixes included.
+    [[nodiscard]] const std::vector<std::string>& rawLines() {
+        read();
+        return rawLines_;
+    }
 
 private:
     template <typename Pred>
@@ -79,7 +92,10 @@ private:
         process_.waitForReadyRead(5);
         pending_ += process_.readAllStandardOutput().toStdString();
         for (std::size_t end; (end = pending_.find('\n')) != std::string::npos;) {
-            lines_.push_back(pending_.substr(0, end));
+            const std::string line = pending_.substr(0, end);
+            const auto parsed = timedLogLine(line);
+            lines_.emplace_back(parsed ? parsed->message : line);
+            rawLines_.push_back(line);
             pending_.erase(0, end + 1);
         }
     }
@@ -87,7 +103,18 @@ private:
     QProcess process_;
     std::string pending_;
     std::vector<std::string> lines_;
+    std::vector<std::string> rawLines_;
 };
+
+[[nodiscard]] std::vector<std::string> splitLines(const QByteArray& text) {
+    std::vector<std::string> lines;
+    for (const QByteArray& line : text.split('\n')) {
+        if (!line.isEmpty()) {
+            lines.push_back(line.toStdString());
+        }
+    }
+    return lines;
+}
 
 [[nodiscard]] std::vector<std::string> joinAndListArtists(TestClient& client) {
     net::CNDKMessage join(0);
@@ -175,27 +202,55 @@ TEST(HeadlessServer, InterruptAlsoEndsCleanly) {
     EXPECT_EQ(stored.portText, "6000") << "the port flag is not stored";
 }
 
+// Also the form of the log: time and level on every line, errors on standard
+// error, and the journal's level prefixes instead when run by systemd.
 TEST(HeadlessServer, TakenPortIsReportedWithItsReasonAndEndsWithAFailure) {
     TempDir temp;
     QTcpServer blocker;
     ASSERT_TRUE(blocker.listen(QHostAddress::Any, 0));
-    ServerProcess server({"--headless", "--port", QString::number(blocker.serverPort()),
-                          "--settings", QString::fromStdString((temp.path() / "s.ini").string()),
-                          "--audio", "null", "--upload-dir",
-                          QString::fromStdString((temp.path() / "up").string())});
+    const QStringList args{"--headless",
+                           "--port",
+                           QString::number(blocker.serverPort()),
+                           "--settings",
+                           QString::fromStdString((temp.path() / "s.ini").string()),
+                           "--audio",
+                           "null",
+                           "--upload-dir",
+                           QString::fromStdString((temp.path() / "up").string())};
+    ServerProcess server(args);
     // A service manager must see the failure: the process ends by itself.
     ASSERT_TRUE(server.process().waitForFinished(kWaitMs));
     EXPECT_EQ(server.process().exitStatus(), QProcess::NormalExit);
     EXPECT_NE(server.process().exitCode(), 0);
-    const auto& lines = server.lines();
-    const auto cannot =
-        std::find(lines.begin(), lines.end(), "Tembrel Server: Cannot start the server.");
-    ASSERT_NE(cannot, lines.end());
-    const auto reason = std::find_if(cannot, lines.end(), [](const std::string& line) {
-        return line.find("address already in use") != std::string::npos;
-    });
-    EXPECT_NE(reason, lines.end()) << "the reason follows the notice";
-    EXPECT_TRUE(server.process().readAllStandardError().contains("address already in use"));
+
+    const std::vector<std::string>& out = server.rawLines();
+    ASSERT_FALSE(out.empty());
+    for (const std::string& line : out) {
+        const auto parsed = timedLogLine(line);
+        ASSERT_TRUE(parsed) << "no time and level: " << line;
+        EXPECT_NE(parsed->level, "error") << "an error on standard output: " << line;
+    }
+    EXPECT_EQ(timedLogLine(out.front())->level, "info");
+    EXPECT_EQ(timedLogLine(out.front())->message, "Start Listening");
+
+    const std::vector<std::string> err = splitLines(server.process().readAllStandardError());
+    ASSERT_EQ(err.size(), 2u) << server.process().readAllStandardError().toStdString();
+    const auto notice = timedLogLine(err[0]);
+    const auto reason = timedLogLine(err[1]);
+    ASSERT_TRUE(notice && reason) << err[0] << "\n" << err[1];
+    EXPECT_EQ(notice->level, "error");
+    EXPECT_EQ(notice->message, "Tembrel Server: Cannot start the server.");
+    EXPECT_EQ(reason->level, "error");
+    EXPECT_TRUE(reason->message.starts_with("Cannot start the server: ")) << err[1];
+    EXPECT_NE(reason->message.find("address already in use"), std::string::npos) << err[1];
+
+    ServerProcess journaled(args, true);
+    ASSERT_TRUE(journaled.process().waitForFinished(kWaitMs));
+    EXPECT_EQ(journaled.rawLines().front(), "<6>Start Listening");
+    const std::vector<std::string> journalErr =
+        splitLines(journaled.process().readAllStandardError());
+    ASSERT_FALSE(journalErr.empty());
+    EXPECT_EQ(journalErr.front(), "<3>Tembrel Server: Cannot start the server.");
 }
 
 TEST(HeadlessServer, VersionHelpAndBadFlags) {
