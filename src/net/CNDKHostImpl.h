@@ -91,6 +91,8 @@ private:
     // whose input has ended or failed then has its user dropped.
     void receive(std::int32_t userId, UserTransport& transport);
     void handOn(std::int32_t userId, UserTransport& transport);
+    // Hands on the messages that waited while the user's input was held.
+    void handOnHeld(std::int32_t userId);
     // Whether the user's input must wait: its backlog is above the stalled
     // level, so it is not answered faster than it reads.
     [[nodiscard]] bool mustWait(const UserTransport& transport) const;

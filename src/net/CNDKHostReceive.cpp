@@ -7,7 +7,7 @@ namespace tembrel::net {
 void CNDKHost::Impl::inputArrived(UserTransport& transport) {
     EventScope scope(*this);
     CNDKPeer* peer = peers_.find(&transport);
-    if (peer == nullptr || peer->handingOn || peer->inputHeld) {
+    if (peer == nullptr || peer->handingOn || peer->inputHeld || !peer->heldMessages.empty()) {
         // Not a user (any more), or a callback of this user's batch runs the
         // event loop: the receive under way takes the new input when the
         // batch is done, so the order is kept. Held input is taken when it
@@ -58,11 +58,34 @@ void CNDKHost::Impl::releaseInput(std::int32_t userId) {
     // Never inside the caller's own handling of this user's messages: the
     // waiting input is taken on the next turn, as if it had just arrived.
     QTimer::singleShot(0, &context_, [this, userId] {
+        handOnHeld(userId);
         const CNDKPeer* released = peers_.find(userId);
-        if (released != nullptr && !released->inputHeld && !released->handingOn) {
+        if (released != nullptr && !released->inputHeld && released->heldMessages.empty() &&
+            !released->handingOn) {
             inputArrived(*released->transport);
         }
     });
+}
+
+void CNDKHost::Impl::handOnHeld(std::int32_t userId) {
+    EventScope scope(*this);
+    CNDKPeer* peer = peers_.find(userId);
+    if (peer == nullptr || peer->handingOn) {
+        return;
+    }
+    if (depth_ == 1) {
+        servedUserId_ = userId;
+    }
+    peer->handingOn = true;
+    while (peer != nullptr && !peer->inputHeld && !peer->heldMessages.empty()) {
+        CNDKMessage message = std::move(peer->heldMessages.front());
+        peer->heldMessages.pop_front();
+        handle(userId, message);
+        peer = peers_.find(userId);
+    }
+    if (peer != nullptr) {
+        peer->handingOn = false;
+    }
 }
 
 void CNDKHost::Impl::receive(std::int32_t userId, UserTransport& transport) {
@@ -110,10 +133,19 @@ void CNDKHost::Impl::handOn(std::int32_t userId, UserTransport& transport) {
     std::unique_ptr<MessageBatch> batch = takeBatch();
     const auto held = [&] {
         const CNDKPeer* peer = peers_.find(userId);
-        return peer == nullptr || peer->inputHeld;
+        return peer != nullptr && peer->inputHeld;
     };
     while (!held() && transport.takeMessages(*batch)) {
         for (std::size_t i = 0; i < batch->size(); ++i) {
+            if (held()) {
+                // The rest of the read waits with the user's input, so that
+                // even the host's own answers (echoes) keep their order.
+                CNDKPeer* peer = peers_.find(userId);
+                for (std::size_t rest = i; rest < batch->size(); ++rest) {
+                    peer->heldMessages.push_back(std::move((*batch)[rest]));
+                }
+                break;
+            }
             handle(userId, (*batch)[i]);
         }
         batch->clear();

@@ -12,7 +12,10 @@ std::int32_t CNDKPeerTable::add(std::unique_ptr<UserTransport> transport) {
     if (lastUserId_ == std::numeric_limits<std::int32_t>::max()) {
         return 0;
     }
-    entries_.push_back(CNDKPeer{++lastUserId_, std::move(transport)});
+    CNDKPeer peer;
+    peer.userId = ++lastUserId_;
+    peer.transport = std::move(transport);
+    entries_.push_back(std::move(peer));
     return lastUserId_;
 }
 

@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <vector>
 
+#include "net/CNDKMessage.h"
 #include "net/UserTransport.h"
 
 namespace tembrel::net {
@@ -27,8 +29,10 @@ struct CNDKPeer {
     // Input arrived while the backlog was too large to read it; it is taken
     // when the backlog has gone down.
     bool inputWaiting = false;
-    // The host's owner holds this user's input (CNDKHost::holdInput).
+    // The host's owner holds this user's input (CNDKHost::holdInput); the
+    // messages of the read under way that were not handed on yet wait here.
     bool inputHeld = false;
+    std::deque<CNDKMessage> heldMessages;
     // The backlog is above the stalled level: the lowest level seen since it
     // went above, and when it was seen.
     bool backlogWatched = false;

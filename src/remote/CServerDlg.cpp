@@ -27,9 +27,8 @@ CServerDlg::CServerDlg(playback::SoundLibrary& soundLibrary, ServerView& view, O
                options_.uploadQuotaBytes, options_.uploadIdleLimit),
       browser_(library_, playlist_, roster_, *this, log_),
       work_({[this](std::int32_t userId) { holdInput(userId); },
-             [this](std::int32_t userId) { releaseInput(userId); },
-             [this](std::int32_t userId, net::CNDKMessage& message) {
-                 dispatch(userId, message);
+             [this](std::int32_t userId) {
+                 releaseInput(userId);
              }}),
       commands_({engine_, playlist_, browser_, uploads_, status_, roster_, *this, log_,
                  soundLibrary, work_, options_.hostLimits.codec.maxMessageBytes}) {
@@ -71,15 +70,6 @@ void CServerDlg::onUserJoined(std::int32_t userId) {
 }
 
 void CServerDlg::onUserMessage(std::int32_t userId, net::CNDKMessage& message) {
-    // A user whose file work is under way is answered in order afterwards.
-    if (work_.waits(userId)) {
-        work_.hold(userId, std::move(message));
-        return;
-    }
-    dispatch(userId, message);
-}
-
-void CServerDlg::dispatch(std::int32_t userId, net::CNDKMessage& message) {
     switch (message.id()) {
     case protocol::kIdJoin:
         handleJoin(userId, message);

@@ -122,8 +122,6 @@ private:
     bool replyTo(std::int32_t userId, const net::CNDKMessage& message) override;
     void broadcast(const net::CNDKMessage& message) override;
 
-    // Routes a message by its identifier.
-    void dispatch(std::int32_t userId, net::CNDKMessage& message);
     // Session events.
     void handleJoin(std::int32_t userId, net::CNDKMessage& message);
     void handleBigMessage(std::int32_t userId, const net::CNDKMessage& message);

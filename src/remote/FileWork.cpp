@@ -16,7 +16,7 @@ void FileWork::run(std::int32_t userId, std::function<void()> job, std::function
     if (userId != 0) {
         UserWork& work = users_[userId];
         if (work.running++ == 0) {
-            callbacks_.holdInput(userId); // held already when messages wait
+            callbacks_.holdInput(userId);
         }
     }
     const std::uint64_t generation = generation_;
@@ -49,10 +49,6 @@ bool FileWork::busy(std::int32_t userId) const {
     return found != users_.end() && found->second.running > 0;
 }
 
-void FileWork::hold(std::int32_t userId, net::CNDKMessage&& message) {
-    users_[userId].messages.push_back(std::move(message));
-}
-
 void FileWork::afterWork(std::int32_t userId, std::function<void()> step) {
     users_[userId].steps.push_back(std::move(step));
 }
@@ -80,10 +76,6 @@ void FileWork::resume(std::int32_t userId) {
             const std::function<void()> step = std::move(work.steps.front());
             work.steps.pop_front();
             step();
-        } else if (!work.messages.empty()) {
-            net::CNDKMessage message = std::move(work.messages.front());
-            work.messages.pop_front();
-            callbacks_.handle(userId, message);
         } else {
             users_.erase(found);
             callbacks_.releaseInput(userId);

@@ -1,9 +1,8 @@
 // Work that may block on files (reading tags, opening audio files, reading
 // pictures) runs on worker threads; its end runs back on the main thread, so
 // no client can stall the event loop with a strange or huge file. While work
-// for a user is under way, that user's input is held and the messages
-// already handed on wait here, so its replies keep the order of its commands
-// while everyone else is served.
+// for a user is under way, that user's input is held at the host, so its
+// replies keep the order of its messages while everyone else is served.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +12,6 @@
 
 #include <QObject>
 #include <QThreadPool>
-
-#include "net/CNDKMessage.h"
 
 namespace tembrel::remote {
 
@@ -28,8 +25,6 @@ public:
         // Holds or releases the user's input at the host.
         std::function<void(std::int32_t userId)> holdInput;
         std::function<void(std::int32_t userId)> releaseInput;
-        // Handles a message that waited for the user's work.
-        std::function<void(std::int32_t userId, net::CNDKMessage& message)> handle;
     };
 
     explicit FileWork(Callbacks callbacks);
@@ -43,11 +38,6 @@ public:
     void run(std::int32_t userId, std::function<void()> job, std::function<void()> then = {});
     // Whether work for the user is under way.
     [[nodiscard]] bool busy(std::int32_t userId) const;
-    // Whether the user's messages must wait: work is under way, or messages
-    // that waited for it are not all handled yet.
-    [[nodiscard]] bool waits(std::int32_t userId) const { return users_.contains(userId); }
-    // A message of a waiting user: handled once everything before it is done.
-    void hold(std::int32_t userId, net::CNDKMessage&& message);
     // A step of a busy user's command that must follow its work, before any
     // later message of that user.
     void afterWork(std::int32_t userId, std::function<void()> step);
@@ -61,11 +51,11 @@ private:
     struct UserWork {
         int running = 0;
         std::deque<std::function<void()>> steps; // of the command under way
-        std::deque<net::CNDKMessage> messages;   // later messages
     };
 
     void finished(std::int32_t userId, std::uint64_t generation, const std::function<void()>& then);
-    // Hands on what waited until the user is busy again or nothing is left.
+    // Runs the steps that waited until the user is busy again or none is
+    // left; then the user's input is released.
     void resume(std::int32_t userId);
 
     Callbacks callbacks_;
