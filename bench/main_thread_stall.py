@@ -8,7 +8,7 @@ attacker user in turn:
 
 * queues the sparse file from the library and plays it;
 * uploads 256 MiB of zeros named ".mp3" and finishes the upload;
-* asks for the large album picture.
+* queues a real track of the same album and asks for its large picture.
 
 Meanwhile a monitor user sends echo requests back to back. For each step it
 prints how long the step took and the monitor's worst round trip during it,
@@ -59,6 +59,10 @@ def make_library(root):
     os.makedirs(album)
     with open(os.path.join(album, "01 Sparse.mp3"), "wb") as f:
         f.truncate(SPARSE_BYTES)
+    demo = os.path.join(benchlib.ROOT, "demo", "music", "Aurora Vale", "Northern Lights")
+    with open(os.path.join(demo, "01 Polar Morning.mp3"), "rb") as src, \
+            open(os.path.join(album, "02 Real.mp3"), "wb") as dst:
+        dst.write(src.read())
     with open(os.path.join(album, "Folder.jpg"), "wb") as f:
         f.write(b"\xff\xd8" + os.urandom(PICTURE_BYTES - 2))
     return os.path.join(root, "music")
@@ -68,7 +72,8 @@ def queue_and_play(user):
     user.command("GetAlbums", "2")
     user.command("GetAlbumTracks", "2")
     user.command("PlayAlbumTrack", "2")
-    user.until(lambda v: v[:1] == ["^Error"])
+    answer = user.until(lambda v: v[:1] == ["^Error"], timeout=120)
+    print(f"  the server answered: {answer[1] if answer else 'nothing'}")
     user.command("PlayTrack", "1")
     user.command("GetInfo")
     user.until(lambda v: v[:1] == ["^Status"])
@@ -84,7 +89,16 @@ def upload_zeros(user):
         if user.until(lambda v: v[:1] in (["^GetFileChunk"], ["^Error"])) is None:
             break
     user.command("EndFile", 0, 0, path, "", 0, "C:\\Music\\Z\\N\\zeros.mp3")
-    user.until(lambda v: v[:1] == ["^Error"])
+    answer = user.until(lambda v: v[:1] == ["^Error"], timeout=120)
+    print(f"  the server answered: {answer[1] if answer else 'nothing'}")
+
+
+def queue_real(user):
+    user.command("GetAlbums", "2")
+    user.command("GetAlbumTracks", "2")
+    user.command("PlayAlbumTrack", "3")
+    user.until(lambda v: v[:1] == ["^Error"], timeout=120)
+    time.sleep(1.5)  # past the start of the output device
 
 
 def large_picture(user):
@@ -101,13 +115,17 @@ def main():
                                       os.path.join(work, "up")) as (port, _):
             monitor = Monitor(port)
             monitor.start()
-            time.sleep(1.0)
-            quiet = monitor.worst_between(0, time.perf_counter())
+            time.sleep(1.0)  # past the join's replies
+            settled = time.perf_counter()
+            time.sleep(2.0)
+            quiet = monitor.worst_between(settled, time.perf_counter())
             print(f"monitor's worst round trip with nothing else going on: {quiet:.1f} ms")
-            attacker = benchlib.User(port, "attacker")
-            for name, step in (("queue and play a 2 GiB sparse .mp3", queue_and_play),
+            for number, (name, step) in enumerate( (("queue and play a 2 GiB sparse .mp3", queue_and_play),
                                ("upload 256 MiB of zeros as .mp3", upload_zeros),
-                               ("ask for a 12 MiB album picture", large_picture)):
+                               ("queue and play a real track", queue_real),
+                               ("ask for its 12 MiB album picture", large_picture))):
+                attacker = benchlib.User(port, f"attacker{number}")
+                time.sleep(0.5)
                 start = time.perf_counter()
                 step(attacker)
                 end = time.perf_counter()

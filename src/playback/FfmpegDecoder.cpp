@@ -1,5 +1,6 @@
 // FFmpeg demuxing, decoding and resampling for one playback stream.
 #include "playback/FfmpegDecoder.h"
+#include "playback/ReadDeadline.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -60,9 +61,19 @@ int soundErrorFor(int averror) noexcept {
     return kErrFileBad;
 }
 
+// FFmpeg asks while it reads whether to give up.
+int readDeadlinePassed(void*) {
+    return ReadDeadline::passed() ? 1 : 0;
+}
+
 FormatPtr openInput(const std::string& path, int& error) {
     quietFfmpegLogs();
-    AVFormatContext* raw = nullptr;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr) {
+        error = kErrMemory;
+        return nullptr;
+    }
+    raw->interrupt_callback = AVIOInterruptCB{&readDeadlinePassed, nullptr};
     const int result = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (result < 0) {
         // EINVAL here means no demuxer recognised the content.

@@ -1,5 +1,6 @@
 // MPEG audio frame headers: the Xing/Info/VBRI frame count and the frame walk.
 #include "playback/Mp3Length.h"
+#include "playback/ReadDeadline.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -50,6 +51,11 @@ public:
 
 private:
     void fill(std::int64_t offset) {
+        if (ReadDeadline::passed()) {
+            window_.clear(); // reads as the end of the file
+            start_ = offset;
+            return;
+        }
         window_.resize(kWindowBytes);
         std::size_t got = 0;
         while (got < kWindowBytes) {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "playback/FfmpegDecoder.h"
+#include "playback/ReadDeadline.h"
 #include "playback/TagFields.h"
 
 namespace tembrel::playback {
@@ -51,6 +52,11 @@ StreamHandle SystemSoundLibrary::openStream(const std::string& path, OpenPurpose
 }
 
 void SystemSoundLibrary::prepareFile(const std::string& path, OpenPurpose purpose) {
+    // Reading ahead gives up on a file that takes longer than this (a
+    // normal file takes milliseconds); the open then fails like any file
+    // that cannot be read.
+    constexpr auto kReadAheadBudget = std::chrono::seconds(15);
+    const ReadDeadline deadline(kReadAheadBudget);
     const int mixRate = mixRate_.load();
     // Without an output there is nothing to play at: only the information.
     const bool forPlayback = purpose == OpenPurpose::Playback && mixRate > 0;

@@ -10,13 +10,31 @@
 #include <vorbisfile.h>
 #include <wavfile.h>
 
+#include <tfilestream.h>
+
 #include <array>
 #include <cstring>
 #include <fstream>
 
+#include "playback/ReadDeadline.h"
+
 namespace tembrel::playback {
 
 namespace {
+
+// A read-only file whose reads end early once the thread's read deadline
+// has passed, so TagLib's searches through a huge file stop there.
+class DeadlineFileStream final : public TagLib::FileStream {
+public:
+    explicit DeadlineFileStream(TagLib::FileName name) : TagLib::FileStream(name, true) {}
+
+    TagLib::ByteVector readBlock(unsigned long length) override {
+        if (ReadDeadline::passed()) {
+            return {};
+        }
+        return TagLib::FileStream::readBlock(length);
+    }
+};
 
 // Enough for the ID3v2 header, the Ogg first page's packet signature, RIFF
 // and MP4 box headers and the ASF header GUID.
@@ -101,38 +119,44 @@ using Bytes = std::array<char, kSniffBytes>;
 
 OpenedTagFile openTagFile(const std::string& path, bool withProperties) {
     constexpr TagLib::AudioProperties::ReadStyle kStyle = TagLib::AudioProperties::Average;
-    const char* name = path.c_str();
     const bool props = withProperties;
     OpenedTagFile opened;
     opened.kind = sniff(path);
+    opened.stream = std::make_unique<DeadlineFileStream>(path.c_str());
+    if (!opened.stream->isOpen()) {
+        return opened;
+    }
+    TagLib::IOStream* stream = opened.stream.get();
     switch (opened.kind) {
     case TagFileKind::Mpeg:
-        opened.ref = TagLib::FileRef(new TagLib::MPEG::File(name, false, kStyle));
+        opened.ref = TagLib::FileRef(
+            new TagLib::MPEG::File(stream, TagLib::ID3v2::FrameFactory::instance(), false, kStyle));
         break;
     case TagFileKind::Flac:
-        opened.ref = TagLib::FileRef(new TagLib::FLAC::File(name, props, kStyle));
+        opened.ref = TagLib::FileRef(
+            new TagLib::FLAC::File(stream, TagLib::ID3v2::FrameFactory::instance(), props, kStyle));
         break;
     case TagFileKind::OggVorbis:
-        opened.ref = TagLib::FileRef(new TagLib::Ogg::Vorbis::File(name, props, kStyle));
+        opened.ref = TagLib::FileRef(new TagLib::Ogg::Vorbis::File(stream, props, kStyle));
         break;
     case TagFileKind::OggOpus:
-        opened.ref = TagLib::FileRef(new TagLib::Ogg::Opus::File(name, props, kStyle));
+        opened.ref = TagLib::FileRef(new TagLib::Ogg::Opus::File(stream, props, kStyle));
         break;
     case TagFileKind::OggFlac:
-        opened.ref = TagLib::FileRef(new TagLib::Ogg::FLAC::File(name, props, kStyle));
+        opened.ref = TagLib::FileRef(new TagLib::Ogg::FLAC::File(stream, props, kStyle));
         break;
     case TagFileKind::Wav:
-        opened.ref = TagLib::FileRef(new TagLib::RIFF::WAV::File(name, props, kStyle));
+        opened.ref = TagLib::FileRef(new TagLib::RIFF::WAV::File(stream, props, kStyle));
         break;
     case TagFileKind::Mp4:
-        opened.ref = TagLib::FileRef(new TagLib::MP4::File(name, props, kStyle));
+        opened.ref = TagLib::FileRef(new TagLib::MP4::File(stream, props, kStyle));
         break;
     case TagFileKind::Asf:
-        opened.ref = TagLib::FileRef(new TagLib::ASF::File(name, props, kStyle));
+        opened.ref = TagLib::FileRef(new TagLib::ASF::File(stream, props, kStyle));
         break;
     case TagFileKind::Other: {
         // Not a signature we know: let TagLib go by the extension.
-        opened.ref = TagLib::FileRef(name, props, kStyle);
+        opened.ref = TagLib::FileRef(stream, props, kStyle);
         break;
     }
     }

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <fileref.h>
+#include <tiostream.h>
+
+#include <memory>
 
 #include <string>
 
@@ -13,6 +16,8 @@ namespace tembrel::playback {
 enum class TagFileKind { Mpeg, Flac, OggVorbis, OggOpus, OggFlac, Wav, Mp4, Asf, Other };
 
 struct OpenedTagFile {
+    // The file as the reader reads it; outlives the reader.
+    std::unique_ptr<TagLib::IOStream> stream;
     TagLib::FileRef ref; // owns the reader; null when the file cannot be read
     TagFileKind kind = TagFileKind::Other;
 
