@@ -93,7 +93,6 @@ public:
     }
 
 private:
-
     std::filesystem::path folder_;
 };
 
