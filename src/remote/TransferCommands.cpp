@@ -112,19 +112,20 @@ void CommandHandler::getDetail(Call& call) {
     const std::size_t maxPictureBytes =
         std::min<std::size_t>(limit > kPictureMessageHeadroom ? limit - kPictureMessageHeadroom : 0,
                               std::numeric_limits<std::int32_t>::max());
-    auto picture = std::make_shared<std::optional<std::vector<std::uint8_t>>>();
-    auto noImage = std::make_shared<net::CNDKMessage>(call.message);
-    protocol::putReply(*noImage, Reply::NoImage);
+    // The reply is built there too: copying a large picture into it is
+    // work the event loop need not do.
+    auto reply = std::make_shared<net::CNDKMessage>(call.message);
+    protocol::putReply(*reply, Reply::NoImage);
     s_.work.run(
         call.userId,
-        [picture, entryPath = s_.playlist.entry(position - 1).path, maxPictureBytes] {
+        [reply, entryPath = s_.playlist.entry(position - 1).path, maxPictureBytes] {
             if (const auto found = locatePicture(entryPath)) {
-                *picture = readPicture(*found, maxPictureBytes);
+                if (const auto picture = readPicture(*found, maxPictureBytes)) {
+                    *reply = protocol::imageMessage(*picture);
+                }
             }
         },
-        [this, userId = call.userId, picture, noImage] {
-            s_.messenger.replyTo(userId, *picture ? protocol::imageMessage(**picture) : *noImage);
-        });
+        [this, userId = call.userId, reply] { s_.messenger.replyTo(userId, *reply); });
 }
 
 } // namespace tembrel::remote
