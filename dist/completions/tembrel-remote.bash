@@ -3,7 +3,7 @@ _tembrel_remote() {
     local cur prev word command i
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD-1]}"
-    local commands="status playlist artists albums tracks queue play pause toggle stop
+    local commands="status playlist artists albums tracks queue search play pause toggle stop
         next prev seek track vol shuffle repeat picture upload watch raw help"
     local options="--host --port -p --name --json --timeout --help --version"
 

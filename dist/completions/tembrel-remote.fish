@@ -1,5 +1,5 @@
 # fish completion for tembrel-remote
-set -l commands status playlist artists albums tracks queue play pause toggle stop next prev seek track vol shuffle repeat picture upload watch raw help
+set -l commands status playlist artists albums tracks queue search play pause toggle stop next prev seek track vol shuffle repeat picture upload watch raw help
 
 complete -c tembrel-remote -f
 complete -c tembrel-remote -l host -x -a '(__fish_print_hostnames)' -d 'Server host name or address'
@@ -16,6 +16,7 @@ complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a art
 complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a albums -d 'List an artist\'s albums'
 complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a tracks -d 'List the tracks of an album'
 complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a queue -d 'Add a track, album or artist to the playlist'
+complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a search -d 'Find artists, albums and tracks by name'
 complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a play -d 'Play, or resume when paused'
 complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a pause -d 'Pause when playing'
 complete -c tembrel-remote -n "not __fish_seen_subcommand_from $commands" -a toggle -d 'Pause, or resume when paused'
