@@ -6,6 +6,9 @@ import { replyName, replyText, blobBase64 } from './protocol.js';
 
 const kChunkBytes = 256 * 1024;
 
+// The server refused the upload; its message says why.
+class Refusal extends Error {}
+
 export class Uploads {
   constructor(connection) {
     this.connection = connection;
@@ -62,7 +65,8 @@ export class Uploads {
       const { ok, text } = await this.send(job);
       this.finish(job, ok, text);
     } catch (error) {
-      this.finish(job, false, `Upload failed: ${error.message}`);
+      const text = error instanceof Refusal ? error.message : `Upload failed: ${error.message}`;
+      this.finish(job, false, text);
     }
     this.busy = false;
     this.next();
@@ -96,16 +100,25 @@ export class Uploads {
     // keeps two guests' "track01.mp3" apart.
     const stamp = `${Date.now().toString(36)}${Math.floor(Math.random() * 1296).toString(36)}`;
     const serverName = `web-${stamp}-${file.name.replace(/[\\/]/g, '_')}`;
-    const chunkReply = p.reply.GetFileChunk;
+    // Each step waits for its answers; a refusal (the upload folder is full,
+    // a chunk could not be stored) ends the upload with the server's reason.
+    const step = async (messages) => {
+      const replies = await this.connection.request(messages);
+      const refusal = replies.find((m) => replyName(m) === p.reply.Error);
+      if (refusal) throw new Refusal(replyText(refusal));
+      if (!replies.some((m) => replyName(m) === p.reply.GetFileChunk)) {
+        throw new Error('the server did not answer');
+      }
+    };
     result.textContent = 'sending';
     bar.max = Math.max(file.size, 1);
-    await this.connection.request(() => [this.message('StartFile', serverName, number)], chunkReply);
+    await step(() => [this.message('StartFile', serverName, number)]);
     for (let offset = 0; offset < file.size; offset += kChunkBytes) {
       const slice = file.slice(offset, offset + kChunkBytes);
       const base64 = await blobBase64(slice);
-      await this.connection.request(() => [this.message('SendFile', serverName, number, {
+      await step(() => [this.message('SendFile', serverName, number, {
         chunk: p.bytesBase64(base64), chunkLength: p.int(slice.size),
-      })], chunkReply);
+      })]);
       bar.value = offset + slice.size;
       result.textContent = `${Math.round((100 * (offset + slice.size)) / bar.max)}%`;
     }
