@@ -12,11 +12,10 @@ std::optional<FileIdentity> FileIdentity::of(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    constexpr std::int64_t kNsPerSecond = 1'000'000'000;
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
                         static_cast<std::uint64_t>(info.st_ino),
-                        static_cast<std::uint64_t>(info.st_size),
-                        std::int64_t{info.st_mtim.tv_sec} * kNsPerSecond + info.st_mtim.tv_nsec};
+                        static_cast<std::uint64_t>(info.st_size), std::int64_t{info.st_mtim.tv_sec},
+                        std::int64_t{info.st_mtim.tv_nsec}};
 }
 
 void PreparedFiles::put(std::unique_ptr<PreparedFile> file) {

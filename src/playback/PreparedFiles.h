@@ -23,7 +23,8 @@ struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::uint64_t size = 0;
-    std::int64_t modifiedNs = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNs = 0; // within the second
 
     // nullopt when the path names nothing that can be examined.
     [[nodiscard]] static std::optional<FileIdentity> of(const std::string& path);
