@@ -43,7 +43,8 @@ TEST(JsonCodec, EveryValueTypeSurvivesTheRoundTripExactly) {
     message.appendValue(
         CNDKValue::fromScalar(ValueType::EightByte, std::numeric_limits<std::int64_t>::min()));
     message.appendText("quote \" backslash \\ newline \n tab \t bell \x07 \xC3\xA9t\xC3\xA9");
-    message.appendText(std::string("not \xFF\xFE UTF-8\0 with zero", 27));
+    constexpr char kNotUtf8[] = "not \xFF\xFE UTF-8\0 with zero";
+    message.appendText(std::string(kNotUtf8, sizeof kNotUtf8 - 1));
     std::vector<std::uint8_t> all(256);
     for (std::size_t i = 0; i < all.size(); ++i) {
         all[i] = static_cast<std::uint8_t>(i);
