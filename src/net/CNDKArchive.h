@@ -16,6 +16,9 @@ inline constexpr std::size_t kNdkArchiveBufferSize = 4096;
 // code serves the server, the command-line client, the fuzzer and benchmarks.
 class CNDKArchive {
 public:
+    // Room encode() leaves behind a large message it grows a buffer for.
+    static constexpr std::size_t kRoomAfterLargeMessage = std::size_t{64} << 10;
+
     struct Limits {
         // Largest message the decoder accepts; declared counts and lengths
         // that cannot fit are refused before anything is allocated.

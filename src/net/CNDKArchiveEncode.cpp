@@ -66,7 +66,13 @@ std::size_t CNDKArchive::encodedSize(const CNDKMessage& message) noexcept {
 
 void CNDKArchive::encode(const CNDKMessage& message, std::vector<std::uint8_t>& out) {
     const std::size_t start = out.size();
-    out.resize(start + encodedSize(message));
+    const std::size_t end = start + encodedSize(message);
+    if (end > out.capacity() && end - start > kRoomAfterLargeMessage) {
+        // The small messages that usually follow a large one (a status push
+        // after a picture) then fit behind it without copying it again.
+        out.reserve(end + kRoomAfterLargeMessage);
+    }
+    out.resize(end);
     std::uint8_t* p = out.data() + start;
     p = wire::store32(p, static_cast<std::uint32_t>(message.id()));
     p = wire::store32(p, static_cast<std::uint32_t>(message.valueCount()));

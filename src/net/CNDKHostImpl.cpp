@@ -57,9 +57,13 @@ bool CNDKHost::Impl::queue(UserTransport& transport, std::span<const std::uint8_
         return false;
     }
     transport.queue(bytes);
+    queued(transport);
+    return true;
+}
+
+void CNDKHost::Impl::queued(const UserTransport& transport) {
     scheduleAfterEvent();
     watchBacklog(transport);
-    return true;
 }
 
 bool CNDKHost::Impl::sendToUser(std::int32_t userId, const CNDKMessage& message) {
@@ -67,7 +71,12 @@ bool CNDKHost::Impl::sendToUser(std::int32_t userId, const CNDKMessage& message)
     if (CNDKPeer* peer = peers_.find(userId)) {
         unicast_.clear();
         peer->transport->encoding().encode(message, unicast_);
-        sent = queue(*peer->transport, unicast_);
+        sent = hasRoom(*peer->transport, unicast_.size());
+        if (sent) {
+            peer->transport->queueTaking(unicast_);
+            queued(*peer->transport);
+        }
+        unicast_.clear();
         releaseIfLarge(unicast_);
         if (!sent) {
             removeUser(userId, UserTransport::CloseMode::Discard);

@@ -115,6 +115,8 @@ private:
     // Queues one encoded message for the user if there is room; false when
     // the send fails.
     [[nodiscard]] bool queue(UserTransport& transport, std::span<const std::uint8_t> bytes);
+    // After bytes were queued for the user: the flush and the backlog watch.
+    void queued(const UserTransport& transport);
     // The bytes of the message being broadcast in `encoding`, encoded on
     // first use.
     [[nodiscard]] std::span<const std::uint8_t> broadcastBytes(const CNDKMessage& message,

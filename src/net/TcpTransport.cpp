@@ -168,7 +168,23 @@ bool TcpTransport::isConnected() const {
 }
 
 void TcpTransport::queue(std::span<const std::uint8_t> encodedMessage) {
+    // A large message gets room for the small ones that follow it in the
+    // same event (a status push after a picture), so they do not copy it
+    // into a buffer twice its size.
+    constexpr std::size_t kRoomAfterLarge = CNDKArchive::kRoomAfterLargeMessage;
+    const std::size_t needed = output_.size() + encodedMessage.size();
+    if (needed > output_.capacity() && encodedMessage.size() > kRoomAfterLarge) {
+        output_.reserve(needed + kRoomAfterLarge);
+    }
     output_.insert(output_.end(), encodedMessage.begin(), encodedMessage.end());
+}
+
+void TcpTransport::queueTaking(std::vector<std::uint8_t>& encodedMessage) {
+    if (output_.empty()) {
+        output_.swap(encodedMessage);
+        return;
+    }
+    queue(encodedMessage);
 }
 
 std::size_t TcpTransport::backlog() const {

@@ -44,6 +44,7 @@ public:
     [[nodiscard]] bool isConnected() const override;
     [[nodiscard]] std::size_t backlog() const override;
     void queue(std::span<const std::uint8_t> encodedMessage) override;
+    void queueTaking(std::vector<std::uint8_t>& encodedMessage) override;
     [[nodiscard]] bool hasQueued() const noexcept override { return !output_.empty(); }
     bool flush() override;
     void close(CloseMode mode) override;

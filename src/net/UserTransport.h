@@ -129,6 +129,10 @@ public:
     [[nodiscard]] virtual std::size_t backlog() const = 0;
     // Queues one message, encoded with encoding(), to leave at flush().
     virtual void queue(std::span<const std::uint8_t> encodedMessage) = 0;
+    // The same for a message the caller no longer needs: a transport may
+    // take its buffer instead of copying it (a large picture then costs no
+    // copy); `encodedMessage` is left holding some other buffer.
+    virtual void queueTaking(std::vector<std::uint8_t>& encodedMessage) { queue(encodedMessage); }
     [[nodiscard]] virtual bool hasQueued() const noexcept = 0;
     // Hands what was queued to the system, in one write where the transport
     // allows it. True when some of it reached the system at once.
