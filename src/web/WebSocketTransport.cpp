@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include <algorithm>
+
 #include "net/MessageBatch.h"
 #include "web/JsonCodec.h"
 #include "web/JsonEncoding.h"
@@ -77,9 +79,20 @@ void WebSocketTransport::reportPendingLater() {
 }
 
 void WebSocketTransport::onFrame(Frame frame) {
-    if (closed_) {
+    if (closed_ || inputState_ == InputState::Failed) {
         return;
     }
+    const std::size_t bytes = static_cast<std::size_t>(frame.text.size()) * sizeof(QChar);
+    if (unreadBytes_ + bytes > kMaxUnreadBytes) {
+        inputState_ = InputState::Failed;
+        frames_.clear();
+        unreadBytes_ = 0;
+        if (events_ != nullptr) {
+            events_->inputFailed(*this);
+        }
+        return;
+    }
+    unreadBytes_ += bytes;
     frames_.push_back(std::move(frame));
     if (events_ != nullptr) {
         events_->inputArrived(*this);
@@ -100,6 +113,8 @@ bool WebSocketTransport::takeInput() {
     while (!frames_.empty()) {
         Frame frame = std::move(frames_.front());
         frames_.pop_front();
+        unreadBytes_ -=
+            std::min(unreadBytes_, static_cast<std::size_t>(frame.text.size()) * sizeof(QChar));
         if (frame.binary) {
             inputState_ = InputState::Failed;
             return false;

@@ -78,7 +78,12 @@ private:
     QObject context_;
     net::CNDKArchive::Limits limits_;
     Events* events_ = nullptr;
+    // Frames not taken yet, and their size. While the host does not take
+    // them (the user's earlier command waits for a file, or its answers pile
+    // up), a user that goes on sending is cut off at a bound.
+    static constexpr std::size_t kMaxUnreadBytes = std::size_t{16} << 20;
     std::deque<Frame> frames_;
+    std::size_t unreadBytes_ = 0;
     std::deque<Decoded> decoded_;
     InputState inputState_ = InputState::Open;
     bool hasQueued_ = false;

@@ -14,6 +14,7 @@
 #include <iostream>
 
 #include "ServerProcess.h"
+#include "WebClient.h"
 #include "protocol/MessageIds.h"
 #include "support/TestClient.h"
 
@@ -46,15 +47,39 @@ int artistNumber(TestClient& client, std::string_view artist) {
     return number;
 }
 
-TEST(FileStall, AGigabyteSearchForAudioStallsNobodyElse) {
-    const fs::path music =
-        fs::temp_directory_path() / ("tembrel-stall-" + std::to_string(::getpid()));
-    fs::create_directories(music / "Zeros" / "Nothing");
-    std::ofstream(music / "Zeros" / "Nothing" / "01 Sparse.mp3").close();
-    fs::resize_file(music / "Zeros" / "Nothing" / "01 Sparse.mp3", kSparseBytes);
+// The process's resident memory, from /proc.
+std::size_t residentBytes(qint64 pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stoull(line.substr(6)) * 1024;
+        }
+    }
+    return 0;
+}
+
+// A library whose one artist "Zeros" holds a 2 GiB sparse ".mp3".
+class FileStall : public ::testing::Test {
+protected:
+    FileStall() {
+        fs::create_directories(music_ / "Zeros" / "Nothing");
+        std::ofstream(music_ / "Zeros" / "Nothing" / "01 Sparse.mp3").close();
+        fs::resize_file(music_ / "Zeros" / "Nothing" / "01 Sparse.mp3", kSparseBytes);
+    }
+    ~FileStall() override { fs::remove_all(music_); }
+
+    [[nodiscard]] QStringList library() const {
+        return {QStringLiteral("--location"), QString::fromStdString(music_.string())};
+    }
+
+private:
+    fs::path music_ = fs::temp_directory_path() / ("tembrel-stall-" + std::to_string(::getpid()));
+};
+
+TEST_F(FileStall, AGigabyteSearchForAudioStallsNobodyElse) {
     {
-        ServerProcess server(
-            {QStringLiteral("--location"), QString::fromStdString(music.string())});
+        ServerProcess server(library());
         ASSERT_TRUE(server.ready());
         TestClient attacker;
         TestClient monitor;
@@ -92,7 +117,44 @@ TEST(FileStall, AGigabyteSearchForAudioStallsNobodyElse) {
         EXPECT_EQ(textAt(answer->back(), 1), "Cannot play track: 01 Sparse - File may use DRM");
         EXPECT_TRUE(server.stop());
     }
-    fs::remove_all(music);
+}
+
+TEST_F(FileStall, AWebUserSendingOnWhileItsFileIsReadIsCutOff) {
+    const int webPort = freePort();
+    ServerProcess server(library() +
+                         QStringList{QStringLiteral("--web-port"), QString::number(webPort)});
+    ASSERT_TRUE(server.ready());
+    WebClient web(webPort);
+    ASSERT_TRUE(web.open());
+    ASSERT_TRUE(web.join("flooder"));
+    TestClient monitor;
+    ASSERT_TRUE(join(monitor, server.port(), "monitor"));
+    const int zeros = artistNumber(monitor, "Zeros");
+    ASSERT_GE(zeros, 2);
+    web.send(makeCommand("GetAlbums", std::to_string(zeros)));
+    web.send(makeCommand("GetAlbumTracks", "2"));
+    web.send(makeCommand("PlayAlbumTrack", "2"));
+    // While the file is read the user's messages wait unread. 64 MiB more
+    // of them (128 MiB as the server holds text) pass what it keeps for one
+    // user: it stops keeping them, so its memory hardly grows.
+    const std::size_t before = residentBytes(server.pid());
+    const QString frame(512 * 1024, QLatin1Char('x'));
+    for (int i = 0; i < 128; ++i) {
+        web.sendText(frame);
+    }
+    pumpEvents(3000); // the frames go out
+    CNDKMessage echo(net::kNdkIdEcho);
+    echo.appendText("still served");
+    ASSERT_TRUE(monitor.send(echo));
+    EXPECT_TRUE(
+        monitor.receiveUntil([](const CNDKMessage& m) { return m.id() == net::kNdkIdEcho; }, 5000));
+    const std::size_t after = residentBytes(server.pid());
+    EXPECT_LT(after, before + (std::size_t{48} << 20)) << before << " -> " << after;
+    // Once the read is over, the flooder is dropped.
+    QElapsedTimer sinceFlood;
+    sinceFlood.start();
+    EXPECT_TRUE(web.waitForClose(60000));
+    EXPECT_GT(sinceFlood.elapsed(), 5000) << "dropped before its file was read";
 }
 
 } // namespace
