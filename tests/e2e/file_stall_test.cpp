@@ -24,6 +24,13 @@ namespace {
 namespace fs = std::filesystem;
 using net::CNDKMessage;
 
+// The server is built like this test: with the address sanitizer or without.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kServerUnderAddressSanitizer = true;
+#else
+constexpr bool kServerUnderAddressSanitizer = false;
+#endif
+
 constexpr std::uintmax_t kSparseBytes = std::uintmax_t{2} << 30;
 
 bool join(TestClient& client, int port, std::string_view name) {
@@ -149,7 +156,11 @@ TEST_F(FileStall, AWebUserSendingOnWhileItsFileIsReadIsCutOff) {
     EXPECT_TRUE(
         monitor.receiveUntil([](const CNDKMessage& m) { return m.id() == net::kNdkIdEcho; }, 5000));
     const std::size_t after = residentBytes(server.pid());
-    EXPECT_LT(after, before + (std::size_t{48} << 20)) << before << " -> " << after;
+    if (!kServerUnderAddressSanitizer) {
+        // The sanitizer holds freed memory back for a while, so its server's
+        // resident memory says nothing of what it keeps.
+        EXPECT_LT(after, before + (std::size_t{48} << 20)) << before << " -> " << after;
+    }
     // Once the read is over, the flooder is dropped.
     QElapsedTimer sinceFlood;
     sinceFlood.start();
