@@ -1,5 +1,5 @@
 // End-to-end figures of the server binary on loopback: start-up time to the
-// first reply, the round trip of a command to the "^Volume" of the status
+// first reply, the round trip of a command to the volume reply of the status
 // broadcast that follows it with 20 joined clients (against the echo round
 // trip, measured in the same rounds, as the floor), and the server's CPU use
 // while idle with 20 clients. Prints each figure against its target.
@@ -31,6 +31,7 @@
 
 #include "connection/BlockingConnection.h"
 #include "net/CNDKMessage.h"
+#include "protocol/Messages.h"
 
 extern char** environ;
 
@@ -289,8 +290,7 @@ int main(int argc, char** argv) {
     const std::size_t probeIndex = clients.size() - 1;
     CNDKMessage echo(tembrel::net::kNdkIdEcho);
     echo.appendText("ping");
-    CNDKMessage up(2);
-    up.appendText("Up");
+    const CNDKMessage up = tembrel::protocol::commandMessage(tembrel::protocol::Command::VolumeUp);
     const auto timeEcho = [&](std::vector<double>& micros, bool keep, long* ends) {
         const auto start = Clock::now();
         send(probe, echo);
@@ -334,7 +334,10 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         send(probe, up);
         waitFor(
-            probe, [](const CNDKMessage& m) { return textAt(m, 0) == "^Volume"; },
+            probe,
+            [](const CNDKMessage& m) {
+                return tembrel::protocol::isReply(m, tembrel::protocol::Reply::Volume);
+            },
             &ends[probeIndex]);
         if (round >= kWarmup) {
             commandMicros.push_back(

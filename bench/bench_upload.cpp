@@ -1,6 +1,6 @@
 // Upload throughput end to end: a 50 MiB MP3 sent over loopback in 64 KiB
-// "SendFile" chunks, each answered by "^GetFileChunk" carrying the chunk back,
-// then queued by "EndFile". Compared in the same run with plain TCP copies of
+// chunks, each answered by the chunk request carrying the chunk back, then
+// queued by the upload's end. Compared in the same run with plain TCP copies of
 // the same bytes into a file: one streamed, one echoing every chunk.
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -26,6 +26,7 @@
 #include "connection/BlockingConnection.h"
 #include "playback/SystemSoundLibrary.h"
 #include "protocol/MessageIds.h"
+#include "protocol/Messages.h"
 #include "remote/CServerDlg.h"
 
 namespace {
@@ -37,7 +38,13 @@ using tembrel::client::BlockingConnection;
 using tembrel::net::CNDKMessage;
 using tembrel::net::CNDKValue;
 using tembrel::net::ValueType;
+using tembrel::protocol::Command;
+using tembrel::protocol::putChunk;
+using tembrel::protocol::Reply;
+using tembrel::protocol::uploadMessage;
 using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kServerPath = "C:\\upload\\bench.mp3";
 
 constexpr std::size_t kFileBytes = std::size_t{50} << 20;
 constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
@@ -77,28 +84,11 @@ Workspace& workspace() {
     return instance;
 }
 
-CNDKValue fourByteB(std::int32_t number) {
-    return CNDKValue::fromScalar(ValueType::FourByteB, number);
-}
-
-CNDKMessage uploadMessage(std::string_view command, std::string_view serverPath) {
-    CNDKMessage message(tembrel::protocol::kIdCommand);
-    message.appendText(command);
-    message.appendText("");
-    message.appendValue(fourByteB(0));
-    message.appendText(serverPath);
-    message.appendText("");
-    message.appendValue(fourByteB(0));
-    return message;
-}
-
-// Reads up to the next message whose value 0 is `name`.
-bool receiveNamed(BlockingConnection& client, std::string_view name) {
+// Reads up to the next message that is `reply`.
+bool receiveReply(BlockingConnection& client, Reply reply) {
     CNDKMessage message;
-    std::string text;
     while (client.receive(message)) {
-        message.readValue(0, text);
-        if (text == name) {
+        if (tembrel::protocol::isReply(message, reply)) {
             return true;
         }
     }
@@ -112,26 +102,25 @@ double uploadOnce(int port, const std::vector<std::uint8_t>& payload) {
     }
     CNDKMessage join(tembrel::protocol::kIdJoin);
     join.appendText("bench");
-    if (!client.send(join) || !receiveNamed(client, "^Elapsed")) {
+    if (!client.send(join) || !receiveReply(client, Reply::Elapsed)) {
         return -1.0;
     }
     const auto start = Clock::now();
-    if (!client.send(uploadMessage("StartFile", "C:\\upload\\bench.mp3")) ||
-        !receiveNamed(client, "^GetFileChunk")) {
+    if (!client.send(uploadMessage(Command::StartFile, kServerPath, 0)) ||
+        !receiveReply(client, Reply::GetFileChunk)) {
         return -1.0;
     }
     for (std::size_t offset = 0; offset < payload.size(); offset += kChunkBytes) {
         const std::size_t size = std::min(kChunkBytes, payload.size() - offset);
-        CNDKMessage chunk = uploadMessage("SendFile", "C:\\upload\\bench.mp3");
-        chunk.putBytes(1, std::span(payload).subspan(offset, size));
-        chunk.putFourByteB(2, static_cast<std::int32_t>(size));
-        if (!client.send(chunk) || !receiveNamed(client, "^GetFileChunk")) {
+        CNDKMessage chunk = uploadMessage(Command::SendFile, kServerPath, 0);
+        putChunk(chunk, std::span(payload).subspan(offset, size));
+        if (!client.send(chunk) || !receiveReply(client, Reply::GetFileChunk)) {
             return -1.0;
         }
     }
-    CNDKMessage end = uploadMessage("EndFile", "C:\\upload\\bench.mp3");
-    end.putText(6, "C:\\Music\\Bench\\Upload\\bench.mp3");
-    if (!client.send(end) || !receiveNamed(client, "^Error")) {
+    CNDKMessage end = uploadMessage(Command::EndFile, kServerPath, 0);
+    end.putText(tembrel::protocol::UploadValue::kClientPath, "C:\\Music\\Bench\\Upload\\bench.mp3");
+    if (!client.send(end) || !receiveReply(client, Reply::Error)) {
         return -1.0;
     }
     return std::chrono::duration<double>(Clock::now() - start).count();

@@ -1,6 +1,6 @@
 // End-to-end figures of the web remote, each against the TCP protocol
 // measured in the same run on the same server binary:
-//  1. command round trip ("Up" to the "^Volume" of the status broadcast that
+//  1. command round trip (volume up to the volume reply of the status broadcast that
 //     follows it) of a WebSocket user and of a TCP user, with 20 users
 //     joined (half of each kind), p50 / p99;
 //  2. the 60/s spectrum to 20 users of one kind: delivered rate per user, the
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "WebBenchUsers.h"
+#include "protocol/Messages.h"
 
 extern char** environ;
 
@@ -184,7 +185,7 @@ struct Figures {
             values[std::min(values.size() - 1, values.size() * 99 / 100)]};
 }
 
-// Round trips of "Up" to its "^Volume" for a TCP probe and a web probe, taking
+// Round trips of volume up to its volume reply for a TCP probe and a web probe, taking
 // turns, with 20 users joined (half of each kind).
 void measureRoundTrips(const std::string& binary, const std::filesystem::path& folder, int rounds) {
     const Server server(binary, folder, 0);
@@ -202,15 +203,16 @@ void measureRoundTrips(const std::string& binary, const std::filesystem::path& f
     // writes in order of joining.
     User& tcpProbe = *users[kUsers - 2];
     User& webProbe = *users[kUsers - 1];
-    CNDKMessage up(2);
-    up.appendText("Up");
+    const CNDKMessage up = tembrel::protocol::commandMessage(tembrel::protocol::Command::VolumeUp);
     std::vector<double> tcpMicros;
     std::vector<double> webMicros;
     const auto timeRound = [&](User& probe, std::vector<double>& micros, bool keep) {
         drain(probe);
         const auto start = Clock::now();
         probe.send(up);
-        waitFor(probe, [](int, std::string_view n) { return n == "^Volume"; });
+        waitFor(probe, [](int, std::string_view n) {
+            return n == tembrel::protocol::replyName(tembrel::protocol::Reply::Volume);
+        });
         if (keep) {
             micros.push_back(
                 std::chrono::duration<double, std::micro>(Clock::now() - start).count());

@@ -17,55 +17,18 @@ Starts tembrel-server headless (silent audio, the demo library, spectrum at
 import os
 import select
 import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from benchlib import ROOT, connect, free_port, message, rss_kib  # noqa: E402
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
 SERVER = os.path.join(BUILD, "src", "tembrel-server")
 SLEEPERS = 18
 ATTACK_LIMIT_S = 40
 ECHO_BYTES = 64 * 1024
-
-
-def message(ident, values):
-    """Encodes a message: values are str (text) or bytes (byte block)."""
-    out = struct.pack("<iI", ident, len(values))
-    for v in values:
-        if isinstance(v, bytes):
-            out += b"\x0b" + struct.pack("<I", len(v)) + v
-        else:
-            t = v.encode()
-            if len(t) <= 254:
-                out += b"\x0a" + bytes([len(t)]) + t
-            elif len(t) <= 65533:
-                out += b"\x0a\xff" + struct.pack("<H", len(t)) + t
-            else:
-                out += b"\x0a\xff\xff\xff" + struct.pack("<I", len(t)) + t
-    return out
-
-
-def rss_kib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def connect(port):
-    s = socket.create_connection(("127.0.0.1", port))
-    s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    return s
 
 
 class Monitor:

@@ -22,7 +22,7 @@ struct UploadResult {
 };
 
 // Sends one upload message and waits until the server asks for the next
-// chunk. False when the connection failed; a refusal ("^Error": the upload
+// chunk. False when the connection failed; a refusal (an error reply: the upload
 // failed on the server) leaves its text in `refusal`.
 bool requestChunk(Session& session, const net::CNDKMessage& message, std::string& refusal) {
     net::CNDKMessage reply;
