@@ -65,11 +65,13 @@ void CMediaLibrary::buildLibrary(const Locations& locations) {
         scanArtist(slot, artists_[index(slot)].name);
     }
     log("OK");
-    logLocationReports();
     // Growth by doubling leaves up to half of each table unused.
     shrink(artists_);
     shrink(albums_);
     shrink(tracks_);
+    // Last: a scan on a worker hands the library over right after it, so
+    // whoever reads the totals finds the library they describe.
+    logLocationReports();
 }
 
 void CMediaLibrary::scanLocation(std::string path) {
