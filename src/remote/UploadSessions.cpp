@@ -119,9 +119,8 @@ std::optional<UploadSessions::Finished> UploadSessions::finish(std::int32_t user
     const auto name = UploadFolder::fileNameOf(serverPath);
     const auto found = open_.find(userId);
     if (found == open_.end() || !name || found->second.requestedName != *name) {
-        if (const auto stored = folder_.resolve(serverPath);
-            stored && formats_.matches(stored->filename().string())) {
-            return Finished{stored->string(), false, 0};
+        if (auto stored = finishedFile(serverPath)) {
+            return Finished{std::move(*stored), false, 0};
         }
         return std::nullopt;
     }
@@ -141,16 +140,20 @@ std::optional<UploadSessions::Finished> UploadSessions::finish(std::int32_t user
     return Finished{(folder_.folder() / storedName).string(), true, bytes};
 }
 
+std::optional<std::string> UploadSessions::finishedFile(std::string_view serverPath) const {
+    if (const auto stored = folder_.resolve(serverPath);
+        stored && formats_.matches(stored->filename().string())) {
+        return stored->string();
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> UploadSessions::fileToFinish(std::int32_t userId,
                                                         std::string_view serverPath) const {
     const auto name = UploadFolder::fileNameOf(serverPath);
     const auto found = open_.find(userId);
     if (found == open_.end() || !name || found->second.requestedName != *name) {
-        if (const auto stored = folder_.resolve(serverPath);
-            stored && formats_.matches(stored->filename().string())) {
-            return stored->string();
-        }
-        return std::nullopt;
+        return finishedFile(serverPath);
     }
     if (found->second.failure != Stored::Written) {
         return std::nullopt;

@@ -122,6 +122,8 @@ private:
     void removeFile(OpenUpload& upload);
     void recount(Clock::time_point now);
     void drop(std::int32_t userId);
+    // A finished upload `serverPath` names that has one of the listed formats.
+    [[nodiscard]] std::optional<std::string> finishedFile(std::string_view serverPath) const;
     void armIdleSweep();
 
     UploadFolder folder_;
